@@ -1,0 +1,11 @@
+# kelab_set_warnings(<target>): the project's warning policy for one target.
+function(kelab_set_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  endif()
+  if(KELAB_WARNINGS_AS_ERRORS)
+    set_property(TARGET ${target} PROPERTY COMPILE_WARNING_AS_ERROR ON)
+  endif()
+endfunction()

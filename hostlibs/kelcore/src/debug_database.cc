@@ -1,0 +1,81 @@
+#include "kelcore/debug/debug_database.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <utility>
+#include <vector>
+
+#include "kelcore/config/kel_exception.h"
+
+namespace kelcore::debug {
+namespace {
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+DebugDatabase& DebugDatabase::Instance() {
+  // Built on first use; a throwing settings file leaves it unbuilt.
+  static DebugDatabase& instance = []() -> DebugDatabase& {
+    auto* db = new DebugDatabase;  // lives as long as the process
+    if (const char* path = std::getenv("KEL_DEBUG_DATABASE"); path != nullptr && *path != '\0') {
+      try {
+        db->LoadFromFile(path);
+      } catch (...) {
+        delete db;
+        throw;
+      }
+    }
+    return *db;
+  }();
+  return instance;
+}
+
+UTF8String DebugDatabase::GetEntry(const UTF8String& key, const UTF8String& fallback) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(key);
+  return it == entries_.end() ? fallback : it->second;
+}
+
+void DebugDatabase::SetEntry(const UTF8String& key, const UTF8String& value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.insert_or_assign(key, value);
+}
+
+void DebugDatabase::RemoveEntry(const UTF8String& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.erase(key);
+}
+
+void DebugDatabase::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.clear();
+}
+
+void DebugDatabase::LoadFromFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw config::kel_exception("debug database: cannot read '" + path + "'");
+  std::vector<std::pair<std::string, std::string>> parsed;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == '#') continue;
+    const auto eq = line.find('=');
+    const std::string key = eq == std::string::npos ? std::string() : Trim(line.substr(0, eq));
+    if (key.empty()) {
+      throw config::kel_exception("debug database: '" + path + "' line " + std::to_string(number) +
+                                  ": expected key=value");
+    }
+    parsed.emplace_back(key, line.substr(eq + 1));
+  }
+  if (in.bad()) throw config::kel_exception("debug database: cannot read '" + path + "'");
+  for (const auto& [key, value] : parsed) SetEntry(string::FromStd(key), string::FromStd(value));
+}
+
+}  // namespace kelcore::debug

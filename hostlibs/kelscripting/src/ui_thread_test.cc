@@ -1,0 +1,99 @@
+#include "kelscripting/threads/ui_thread.h"
+
+#include <atomic>
+#include <future>
+#include <stdexcept>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace kelscripting::threads {
+namespace {
+
+class UIThreadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(PendingUITaskCount(), 0u); }
+  void TearDown() override {
+    SetUIThreadAcceptsTasks(true);
+    while (PendingUITaskCount() > 0) {
+      try {
+        RunPendingUITasks();
+      } catch (...) {
+      }
+    }
+  }
+};
+
+TEST_F(UIThreadTest, QueuedTasksRunInOrderOnlyWhenTheHostRunsThem) {
+  std::vector<int> order;
+  EXPECT_TRUE(CallFunctionOnUIThread([&] { order.push_back(1); }));
+  EXPECT_TRUE(CallFunctionOnUIThread([&] {
+    EXPECT_TRUE(IsUIThread());
+    order.push_back(2);
+    CallFunctionOnUIThread([&] { order.push_back(3); });  // queued by a task: runs too
+  }));
+  EXPECT_TRUE(order.empty());
+  EXPECT_FALSE(IsUIThread());
+  EXPECT_EQ(RunPendingUITasks(), 3u);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(RunPendingUITasks(), 0u);
+}
+
+TEST_F(UIThreadTest, RefusedAndEmptyTasksAreNotQueued) {
+  EXPECT_FALSE(CallFunctionOnUIThread(boost::function<void()>()));
+  SetUIThreadAcceptsTasks(false);
+  EXPECT_FALSE(CallFunctionOnUIThread([] {}));
+  EXPECT_FALSE(DirectVoidCallOnUIThread([] {}, -1));
+  EXPECT_EQ(PendingUITaskCount(), 0u);
+}
+
+TEST_F(UIThreadTest, ATaskThatThrowsReachesTheRunnerAndLeavesTheRestQueued) {
+  bool later = false;
+  CallFunctionOnUIThread([] { throw std::runtime_error("boom"); });
+  CallFunctionOnUIThread([&] { later = true; });
+  EXPECT_THROW(RunPendingUITasks(), std::runtime_error);
+  EXPECT_FALSE(later);
+  EXPECT_EQ(RunPendingUITasks(), 1u);
+  EXPECT_TRUE(later);
+}
+
+TEST_F(UIThreadTest, DirectCallOnTheUIThreadRunsAtOnce) {
+  bool ran = false;
+  CallFunctionOnUIThread([&] { EXPECT_TRUE(DirectVoidCallOnUIThread([&] { ran = true; }, 0)); });
+  RunPendingUITasks();
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(UIThreadTest, DirectCallWaitsForTheRunnerThread) {
+  std::atomic<int> runs{0};
+  UIThreadRunner runner(nullptr);
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(DirectVoidCallOnUIThread([&] { runs.fetch_add(1); }, -1));
+    ASSERT_EQ(runs.load(), i + 1);  // finished before the call returned
+  }
+}
+
+TEST_F(UIThreadTest, DirectCallGivesUpAfterTheTimeoutAndTheTaskRunsLater) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> lateRan{false};
+  std::vector<std::string> errors;
+  {
+    UIThreadRunner runner([&](std::exception_ptr e) {
+      try {
+        std::rethrow_exception(e);
+      } catch (const std::exception& ex) {
+        errors.push_back(ex.what());
+      }
+    });
+    CallFunctionOnUIThread([released] { released.wait(); });  // blocks the UI thread
+    EXPECT_FALSE(DirectVoidCallOnUIThread([&] { lateRan = true; }, 0));
+    CallFunctionOnUIThread([] { throw std::runtime_error("task failed"); });
+    release.set_value();
+  }  // the runner drains the queue before it stops
+  EXPECT_TRUE(lateRan.load());
+  EXPECT_EQ(errors, (std::vector<std::string>{"task failed"}));
+}
+
+}  // namespace
+}  // namespace kelscripting::threads

@@ -1,0 +1,12 @@
+#include "api/feature_switches.h"
+
+namespace kelabexperiment {
+
+bool ReadFeatureSwitch(const char* key, bool defaultOn) {
+  const UTF8String fallback = kelcore::string::FromStd(defaultOn ? "true" : "false");
+  const UTF8String text =
+      kelcore::debug::DebugDatabase::Instance().GetEntry(kelcore::string::FromStd(key), fallback);
+  return kelcore::string::View(text) == "true";
+}
+
+}  // namespace kelabexperiment

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <mutex>
+
+#include "host/kelcore.h"
+#include "kelabexperiment/kelabexperiment.h"
+
+namespace kelabexperiment {
+
+// The experiment and in-app message identifiers that host code registered,
+// and the two switches that gate registration (read once, at creation).
+//
+// Thread-safe: the sets are guarded, since the default-value-taken handler
+// copies them on the feature service's thread while host code may register
+// on another. Identifiers are never removed.
+class IdentifierRegistry {
+ public:
+  // The process-wide instance, created on first use (the switches are read
+  // then). A failed creation is retried by the next call.
+  static IdentifierRegistry& Instance();
+
+  // Reads both switches from the debug database, experiments first. Only
+  // Instance and tests construct registries.
+  IdentifierRegistry();
+
+  // Insert a copy of `id` when the kind's switch is on and no equal
+  // identifier is present.
+  void RegisterExperiment(const ImmutableString& id);
+  void RegisterMessaging(const ImmutableString& id);
+
+  // Copies, in handle order, taken at the moment of the call.
+  ImmutableStringSet CopyExperiments() const;
+  ImmutableStringSet CopyMessaging() const;
+
+  bool ExperimentsEnabled() const noexcept { return experimentsEnabled_; }
+  bool MessagingEnabled() const noexcept { return messagingEnabled_; }
+
+ private:
+  mutable std::mutex mutex_;  // guards both sets
+  ImmutableStringSet experimentIdentifiers_;
+  ImmutableStringSet messagingIdentifiers_;
+  const bool experimentsEnabled_;
+  const bool messagingEnabled_;
+};
+
+}  // namespace kelabexperiment

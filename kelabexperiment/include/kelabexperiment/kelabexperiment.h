@@ -1,0 +1,51 @@
+#pragma once
+
+// The library's interface to native host code.
+//
+// Threading: the host keeps registration, GetRegisteredExperimentIdentifiers,
+// Initialize and the UI-thread updates that Initialize arms from overlapping
+// one another, except that registration and copying the identifiers are safe
+// against each other and against the feature service's threads.
+
+#include <functional>
+#include <set>
+
+#include "kelabexperiment/kelabexperiment_export.h"
+#include "kelcore/allocator/stl_allocator.h"
+#include "kelcore/utility/immutable_string.h"
+
+namespace kelabexperiment {
+
+using ImmutableStringSet =
+    std::set<kelcore::utility::ImmutableString, std::less<kelcore::utility::ImmutableString>,
+             kelcore::allocator::STLAllocator<kelcore::utility::ImmutableString>>;
+
+// Prepares the library for the user `quillUserID`: withdraws the overrides of
+// registered experiments, loads the user's state file under the documents
+// folder (creating it when missing), re-applies the stored assignments as
+// feature overrides, and watches each registered experiment's variation
+// feature. `deviceType`, `storeType` and `freeUser` are accepted and unused.
+// Always returns 0xA00F0001. Throws on failure (for example a malformed state
+// file, or a user identifier that is not a single safe folder name).
+KELABEXPERIMENT_EXPORT int Initialize(const kelcore::utility::ImmutableString& quillUserID,
+                                      const kelcore::utility::ImmutableString& deviceType,
+                                      const kelcore::utility::ImmutableString& storeType,
+                                      bool freeUser);
+
+// Always false: no operation of the library completes this step.
+KELABEXPERIMENT_EXPORT bool IsESDKInitializeComplete();
+
+// Records an experiment identifier, unless the debug-database switch
+// "ABExperiment.enable" was other than "true" when the library first needed it.
+KELABEXPERIMENT_EXPORT void RegisterExperimentIdentifier(
+    const kelcore::utility::ImmutableString& experimentId);
+
+// Records an in-app message identifier, unless "InAppMessaging.enable" was
+// other than "true" when the library first needed it.
+KELABEXPERIMENT_EXPORT void RegisterMessagingIdentifier(
+    const kelcore::utility::ImmutableString& messagingId);
+
+// A copy of the registered experiment identifiers, in handle order.
+KELABEXPERIMENT_EXPORT ImmutableStringSet GetRegisteredExperimentIdentifiers();
+
+}  // namespace kelabexperiment

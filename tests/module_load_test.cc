@@ -1,0 +1,41 @@
+// Loads the module the way a host does at run time and checks what its
+// load-time objects do.
+
+#include <dlfcn.h>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "kelcore/config/initializer_registrar.h"
+
+namespace {
+
+using kelcore::config::StartupRegistry;
+
+bool Registered(const std::string& name) {
+  const auto entries = StartupRegistry::List();
+  return std::any_of(entries.begin(), entries.end(),
+                     [&](const StartupRegistry::Entry& e) { return e.name == name; });
+}
+
+TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
+  ASSERT_FALSE(Registered("kelabexperiment"));
+  for (int round = 0; round < 2; ++round) {  // the module can be loaded again
+    void* module = dlopen(KELAB_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    ASSERT_TRUE(Registered("kelabexperiment"));
+    const auto entries = StartupRegistry::List();
+    const auto entry = std::find_if(entries.begin(), entries.end(),
+                                    [](const auto& e) { return e.name == "kelabexperiment"; });
+    EXPECT_EQ(entry->contexts, 4u);
+    EXPECT_TRUE(entry->dependencies.empty());
+    EXPECT_TRUE(StartupRegistry::RunInit("kelabexperiment"));
+    EXPECT_TRUE(StartupRegistry::RunInit("kelabexperiment"));  // any number of times
+    EXPECT_TRUE(StartupRegistry::RunAll());
+    ASSERT_EQ(dlclose(module), 0);
+    EXPECT_FALSE(Registered("kelabexperiment"));
+  }
+}
+
+}  // namespace
