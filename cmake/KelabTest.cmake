@@ -1,3 +1,10 @@
+# The shared corpora as test programs see them. Windows programs under Wine
+# reach the build machine's files through drive Z:.
+cmake_path(SET KELAB_TEST_SHARED_DIR NORMALIZE "${KELAB_SHARED_DIR}")
+if(KELAB_WINE)
+  string(PREPEND KELAB_TEST_SHARED_DIR "Z:")
+endif()
+
 # kelab_add_test(<name> SOURCES ... LIBS ...): one GoogleTest executable,
 # registered with CTest test by test.
 function(kelab_add_test name)
@@ -8,6 +15,7 @@ function(kelab_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   kelab_set_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "KELAB_SHARED_DIR=${KELAB_SHARED_DIR}")
+  # Listing the tests of an emulated program starts the emulator too.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "KELAB_SHARED_DIR=${KELAB_TEST_SHARED_DIR}")
 endfunction()

@@ -1,0 +1,81 @@
+# Dependencies of the Windows build cross-compiled on Debian
+# (cmake/toolchains/mingw-w64-x86_64.cmake): no Boost or GoogleTest binaries
+# for Windows exist there, so Boost is used header-only from the build
+# machine's headers and GoogleTest is compiled from the sources Debian ships.
+# Test programs run under Wine.
+
+# Boost: the parts this project uses work header-only on Windows
+# (boost::call_once, and Boost.JSON when one translation unit includes
+# boost/json/src.hpp: see KELAB_BOOST_JSON_HEADER_ONLY). The headers are
+# reached through a folder that holds only boost/, so that the cross compiler
+# never sees the Linux C headers that sit beside them in /usr/include.
+set(KELAB_BOOST_INCLUDE_DIR /usr/include CACHE PATH "Folder that holds the Boost headers (boost/)")
+set(_kelab_boost_version_file ${KELAB_BOOST_INCLUDE_DIR}/boost/version.hpp)
+if(NOT EXISTS ${_kelab_boost_version_file})
+  message(FATAL_ERROR "Boost headers not found in ${KELAB_BOOST_INCLUDE_DIR} (scripts/setup.sh installs them)")
+endif()
+file(STRINGS ${_kelab_boost_version_file} _kelab_boost_version REGEX "^#define BOOST_VERSION [0-9]+")
+string(REGEX REPLACE ".* " "" _kelab_boost_version "${_kelab_boost_version}")
+if(_kelab_boost_version LESS 108100)
+  message(FATAL_ERROR "Boost 1.81 or later needed, found ${_kelab_boost_version}")
+endif()
+set(_kelab_boost_dir ${PROJECT_BINARY_DIR}/boost-headers)
+file(MAKE_DIRECTORY ${_kelab_boost_dir})
+file(CREATE_LINK ${KELAB_BOOST_INCLUDE_DIR}/boost ${_kelab_boost_dir}/boost SYMBOLIC)
+
+add_library(Boost::headers INTERFACE IMPORTED)
+target_include_directories(Boost::headers SYSTEM INTERFACE ${_kelab_boost_dir})
+# No automatic linking of Boost libraries: none are built for Windows.
+target_compile_definitions(Boost::headers INTERFACE BOOST_ALL_NO_LIB)
+add_library(Boost::thread INTERFACE IMPORTED)
+target_link_libraries(Boost::thread INTERFACE Boost::headers)
+target_compile_definitions(Boost::thread INTERFACE BOOST_THREAD_USE_LIB)
+add_library(Boost::json INTERFACE IMPORTED)
+target_link_libraries(Boost::json INTERFACE Boost::headers)
+set(KELAB_BOOST_JSON_HEADER_ONLY ON)
+
+# The compiler's runtime DLLs go next to the programs, where Windows looks
+# for them first; the whole build shares one C++ runtime, so objects, facets
+# and exceptions cross DLL boundaries.
+set(KELAB_RUNTIME_DLLS)
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+    OUTPUT_VARIABLE _kelab_dll OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${_kelab_dll}" OR NOT EXISTS "${_kelab_dll}")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
+  endif()
+  file(REAL_PATH ${_kelab_dll} _kelab_dll)
+  list(APPEND KELAB_RUNTIME_DLLS ${_kelab_dll})
+endforeach()
+file(COPY ${KELAB_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+install(FILES ${KELAB_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(NOT KELAB_BUILD_TESTS)
+  return()
+endif()
+
+# GoogleTest from /usr/src/googletest (Debian's googletest package), built
+# with the cross compiler as static libraries; it names its targets GTest::*
+# as its installed package does.
+set(KELAB_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+if(NOT EXISTS ${KELAB_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found in ${KELAB_GOOGLETEST_SOURCE_DIR} (scripts/setup.sh installs them)")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${KELAB_GOOGLETEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+# Test programs run under Wine, in a Wine prefix inside the build folder.
+# Building prepares the prefix (it takes a while the first time) so that
+# CTest's first runs do not wait for it.
+find_program(KELAB_WINE NAMES wine64 wine PATHS /usr/lib/wine
+  DOC "Wine's 64-bit program loader")
+if(NOT KELAB_WINE)
+  message(FATAL_ERROR "Wine not found: scripts/setup.sh --windows installs it")
+endif()
+set(KELAB_WINE_PREFIX ${PROJECT_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR
+  ${PROJECT_SOURCE_DIR}/cmake/windows/wine-run.sh ${KELAB_WINE} ${KELAB_WINE_PREFIX})
+add_custom_command(OUTPUT ${KELAB_WINE_PREFIX}/.kelab-ready
+  COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --prepare
+  COMMENT "Preparing the Wine prefix for the tests")
+add_custom_target(kelab_wine_prefix ALL DEPENDS ${KELAB_WINE_PREFIX}/.kelab-ready)

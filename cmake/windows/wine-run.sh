@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# CTest's emulator for the Windows build: runs one Windows program under Wine,
+# headless and quiet, in a private Wine prefix that is created on first use.
+# Usage: wine-run.sh <wine> <prefix folder> --prepare
+#        wine-run.sh <wine> <prefix folder> <program.exe> [arguments...]
+set -euo pipefail
+wine=$1
+prefix=$2
+shift 2
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+# No display: nothing may try to open a window. Without Mono and Gecko the
+# prefix is created without asking to download them.
+unset DISPLAY WAYLAND_DISPLAY
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [[ ! -f "$prefix/.kelab-ready" ]]; then
+  mkdir -p "$(dirname "$prefix")"
+  # Test programs start in parallel; only one of them creates the prefix.
+  exec 9>"$prefix.lock"
+  flock 9
+  if [[ ! -f "$prefix/.kelab-ready" ]]; then
+    "$wine" wineboot --init >/dev/null 2>&1
+    touch "$prefix/.kelab-ready"
+  fi
+  exec 9>&-
+fi
+if [[ "${1:-}" == "--prepare" ]]; then exit 0; fi
+
+# Windows programs end lines with CR LF; CTest and GoogleTest's test
+# discovery read LF. The program's exit status is the pipeline's.
+"$wine" "$@" | tr -d '\r'
