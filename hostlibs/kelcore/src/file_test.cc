@@ -1,9 +1,14 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "kelcore/filesupport/byte_streams.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
+#include "testsupport/scoped_environment.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::filesupport {
@@ -80,13 +85,31 @@ TEST_F(FileTest, AFolderIsNotAFile) {
                FileError);
 }
 
-TEST_F(FileTest, NonAsciiNamesReachTheDiskAsUTF8) {
-  // U+1F600 is a surrogate pair in UTF-16 and four bytes in UTF-8.
-  const UTF16String name{L'u', static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
-  const File file(Dir(Wide(temp_.path())), name);
+// U+1F600, outside the Basic Multilingual Plane: a surrogate pair in UTF-16.
+// On disk it must be that one character on every platform (Linux stores the
+// four UTF-8 bytes, Windows the pair), never the pair's halves taken as two
+// characters, which is what handing the 32-bit wchar_t units of Linux to the
+// system as UTF-32 would produce.
+const UTF16String kEmoji{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+const char kEmojiUTF8[] = "\xF0\x9F\x98\x80";
+
+TEST_F(FileTest, NamesOutsideTheBasicPlaneReachTheDiskAsTheSameText) {
+  const UTF16String name = string::AsciiToUTF16("d", 1) + kEmoji;
+  const Dir folder(Dir(Wide(temp_.path())), name);
+  folder.Create();
+  ASSERT_TRUE(folder.Exists());
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+    found.push_back(entry.path().filename().u8string());
+  }
+  EXPECT_EQ(found, std::vector<std::string>{std::string("d") + kEmojiUTF8});
+  EXPECT_EQ(Wide(std::filesystem::u8path(found.at(0))), name);
+
+  const File file(folder, kEmoji);
   ASSERT_TRUE(file.Create(false));
-  EXPECT_TRUE(std::filesystem::exists(temp_ / "u\xF0\x9F\x98\x80"));
-  EXPECT_EQ(file.Parent().FullPath(), Wide(temp_.path()));
+  EXPECT_TRUE(std::filesystem::is_regular_file(temp_.path() / std::filesystem::u8path(found[0]) /
+                                               std::filesystem::u8path(kEmojiUTF8)));
+  EXPECT_EQ(file.Parent().FullPath(), folder.FullPath());
 }
 
 TEST_F(FileTest, UserDocsDirFollowsTheHostsChoice) {
@@ -95,6 +118,36 @@ TEST_F(FileTest, UserDocsDirFollowsTheHostsChoice) {
   Dir::SetUserDocsDir(UTF16String());
   EXPECT_FALSE(Dir::UserDocsDir().FullPath().empty());
 }
+
+#ifdef _WIN32
+TEST_F(FileTest, PlatformDocumentsFolderIsTheWindowsDocumentsFolder) {
+  testsupport::ScopedEnvironmentVariable docs("KEL_USER_DOCS_DIR", nullptr);
+  const UTF16String path = PlatformFileSystem().UserDocumentsPath();
+  ASSERT_GE(path.size(), 3u) << string::ToStd(string::UTF16to8(path));
+  EXPECT_EQ(path.substr(1, 2), string::AsciiToUTF16(":\\", 2));  // a drive's absolute path
+  EXPECT_TRUE(Dir(path).Exists());
+  EXPECT_EQ(Dir::UserDocsDir().FullPath(), path);
+}
+#else
+TEST_F(FileTest, PlatformDocumentsFolderFollowsTheXdgConvention) {
+  testsupport::ScopedEnvironmentVariable docs("KEL_USER_DOCS_DIR", nullptr);
+  testsupport::ScopedEnvironmentVariable home("HOME", temp_.path().c_str());
+  testsupport::ScopedEnvironmentVariable config("XDG_CONFIG_HOME", (temp_ / "config").c_str());
+  testsupport::ScopedEnvironmentVariable xdg("XDG_DOCUMENTS_DIR", nullptr);
+  FileSystem& fs = PlatformFileSystem();
+  EXPECT_EQ(fs.UserDocumentsPath(), Wide(temp_ / "Documents"));  // nothing configured
+
+  std::filesystem::create_directory(temp_ / "config");
+  testsupport::WriteAll(temp_ / "config" / "user-dirs.dirs",
+                        "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desk\"\n"
+                        "XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n");
+  EXPECT_EQ(fs.UserDocumentsPath(), Wide(temp_ / "Papers"));
+  EXPECT_EQ(Dir::UserDocsDir().FullPath(), Wide(temp_ / "Papers"));
+
+  testsupport::ScopedEnvironmentVariable set("XDG_DOCUMENTS_DIR", (temp_ / "Direct").c_str());
+  EXPECT_EQ(fs.UserDocumentsPath(), Wide(temp_ / "Direct"));
+}
+#endif
 
 // A file system that fails every write, to check the seam reaches all calls.
 class FailingWrites : public FileSystem {
