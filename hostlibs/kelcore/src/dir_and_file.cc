@@ -1,10 +1,9 @@
-#include <cstdlib>
 #include <mutex>
 
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
-#include "kelcore/string/conversions.h"
+#include "platform_environment.h"
 
 namespace kelcore::filesupport {
 namespace {
@@ -43,8 +42,8 @@ Dir Dir::UserDocsDir() {
     std::lock_guard<std::mutex> lock(gDocsMutex);
     if (!DocsOverride().empty()) return Dir(DocsOverride());
   }
-  if (const char* env = std::getenv("KEL_USER_DOCS_DIR"); env != nullptr && *env != '\0') {
-    return Dir(string::UTF8to16(string::FromStd(env)));
+  if (UTF16String env = EnvironmentText("KEL_USER_DOCS_DIR"); !env.empty()) {
+    return Dir(std::move(env));
   }
   return Dir(CurrentFileSystem().UserDocumentsPath());
 }

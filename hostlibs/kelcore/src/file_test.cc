@@ -119,6 +119,12 @@ TEST_F(FileTest, UserDocsDirFollowsTheHostsChoice) {
   EXPECT_FALSE(Dir::UserDocsDir().FullPath().empty());
 }
 
+TEST_F(FileTest, UserDocsDirTakesTheEnvironmentAsUnicodeText) {
+  const std::string folder = (temp_ / "docs").u8string() + kEmojiUTF8;
+  testsupport::ScopedEnvironmentVariable docs("KEL_USER_DOCS_DIR", folder.c_str());
+  EXPECT_EQ(Dir::UserDocsDir().FullPath(), Wide(temp_ / "docs") + kEmoji);
+}
+
 #ifdef _WIN32
 TEST_F(FileTest, PlatformDocumentsFolderIsTheWindowsDocumentsFolder) {
   testsupport::ScopedEnvironmentVariable docs("KEL_USER_DOCS_DIR", nullptr);

@@ -13,6 +13,7 @@
 
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
+#include "platform_environment.h"
 
 namespace kelcore::filesupport {
 namespace {
@@ -182,6 +183,11 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+UTF16String EnvironmentText(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? UTF16String() : FromNative(value);
+}
 
 FileSystem& PlatformFileSystem() {
   static PosixFileSystem* fs = new PosixFileSystem;  // lives as long as the process

@@ -18,10 +18,12 @@
 #undef DeleteFile
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
+#include "platform_environment.h"
 
 namespace kelcore::filesupport {
 namespace {
@@ -192,6 +194,17 @@ class WindowsFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+UTF16String EnvironmentText(const char* name) {
+  const UTF16String wideName = string::AsciiToUTF16(name, std::strlen(name));
+  const DWORD size = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (size == 0) return UTF16String();
+  UTF16String value(size, L'\0');
+  const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
+  if (length >= size) return UTF16String();  // it grew meanwhile
+  value.resize(length);
+  return value;
+}
 
 FileSystem& PlatformFileSystem() {
   static WindowsFileSystem* fs = new WindowsFileSystem;  // lives as long as the process

@@ -13,9 +13,10 @@ class KELCORE_EXPORT Dir {
   Dir(const Dir& parent, const UTF16String& name);
 
   // The current user's documents folder: the folder given by the last
-  // SetUserDocsDir, else by the environment variable KEL_USER_DOCS_DIR (UTF-8),
-  // else the platform's convention (Windows: the Documents known folder;
-  // elsewhere the XDG documents folder, else $HOME/Documents).
+  // SetUserDocsDir, else by the environment variable KEL_USER_DOCS_DIR (UTF-8
+  // where the environment holds bytes), else the platform's convention
+  // (Windows: the Documents known folder; elsewhere the XDG documents folder,
+  // else $HOME/Documents).
   static Dir UserDocsDir();
   // Points UserDocsDir at `path` for the whole process; an empty path undoes
   // it. Thread-safe.
