@@ -1,13 +1,12 @@
 // Loads the module the way a host does at run time and checks what its
 // load-time objects do.
 
-#include <dlfcn.h>
-
 #include <algorithm>
 
 #include <gtest/gtest.h>
 
 #include "kelcore/config/initializer_registrar.h"
+#include "testsupport/loaded_module.h"
 
 namespace {
 
@@ -22,8 +21,8 @@ bool Registered(const std::string& name) {
 TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
   ASSERT_FALSE(Registered("kelabexperiment"));
   for (int round = 0; round < 2; ++round) {  // the module can be loaded again
-    void* module = dlopen(KELAB_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
+    testsupport::LoadedModule module(KELAB_MODULE_PATH);
+    ASSERT_TRUE(module.Loaded()) << module.Error();
     ASSERT_TRUE(Registered("kelabexperiment"));
     const auto entries = StartupRegistry::List();
     const auto entry = std::find_if(entries.begin(), entries.end(),
@@ -33,7 +32,7 @@ TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
     EXPECT_TRUE(StartupRegistry::RunInit("kelabexperiment"));
     EXPECT_TRUE(StartupRegistry::RunInit("kelabexperiment"));  // any number of times
     EXPECT_TRUE(StartupRegistry::RunAll());
-    ASSERT_EQ(dlclose(module), 0);
+    ASSERT_TRUE(module.Unload());
     EXPECT_FALSE(Registered("kelabexperiment"));
   }
 }

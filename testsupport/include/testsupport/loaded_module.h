@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+#include "kelcore/string/conversions.h"
+
+namespace testsupport {
+
+// Loads a shared module at run time the way a host does (dlopen, or
+// LoadLibraryW on Windows) and unloads it on request or when destroyed.
+class LoadedModule {
+ public:
+  // `path` is UTF-8. Check Loaded(); Error() tells why it failed.
+  explicit LoadedModule(const std::string& path) {
+#ifdef _WIN32
+    const kelcore::UTF16String wide = kelcore::string::UTF8to16(kelcore::string::FromStd(path));
+    handle_ = ::LoadLibraryW(wide.c_str());
+    if (handle_ == nullptr) error_ = "LoadLibraryW: error " + std::to_string(::GetLastError());
+#else
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) error_ = ::dlerror();
+#endif
+  }
+  ~LoadedModule() { Unload(); }
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+
+  bool Loaded() const { return handle_ != nullptr; }
+  const std::string& Error() const { return error_; }
+
+  // Drops this reference to the module; true when the system accepted it.
+  bool Unload() {
+    if (handle_ == nullptr) return false;
+#ifdef _WIN32
+    const bool ok = ::FreeLibrary(handle_) != 0;
+#else
+    const bool ok = ::dlclose(handle_) == 0;
+#endif
+    handle_ = nullptr;
+    return ok;
+  }
+
+ private:
+#ifdef _WIN32
+  HMODULE handle_;
+#else
+  void* handle_;
+#endif
+  std::string error_;
+};
+
+}  // namespace testsupport
