@@ -1,0 +1,16 @@
+#pragma once
+
+#include <locale>
+
+#include "host/kelcore.h"
+
+namespace kelabexperiment {
+
+// The host locale's byte case mapping, used by every case-insensitive match
+// of the library. Thread-safe; the facet lives as long as the process.
+const std::ctype<unsigned char>& ByteCaseFacet();
+
+// Equal lengths, and equal bytes after upper-casing each with ByteCaseFacet.
+bool EqualsIgnoreCase(const UTF8String& a, const UTF8String& b);
+
+}  // namespace kelabexperiment
