@@ -19,4 +19,10 @@ bool EqualsIgnoreCase(const UTF8String& a, const UTF8String& b) {
   return true;
 }
 
+UTF8String UpperCased(const UTF8String& text) {
+  UTF8String upper = text;
+  ByteCaseFacet().toupper(upper.data(), upper.data() + upper.size());
+  return upper;
+}
+
 }  // namespace kelabexperiment

@@ -13,4 +13,7 @@ const std::ctype<unsigned char>& ByteCaseFacet();
 // Equal lengths, and equal bytes after upper-casing each with ByteCaseFacet.
 bool EqualsIgnoreCase(const UTF8String& a, const UTF8String& b);
 
+// `text` with every byte upper-cased by ByteCaseFacet.
+UTF8String UpperCased(const UTF8String& text);
+
 }  // namespace kelabexperiment
