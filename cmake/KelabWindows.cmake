@@ -1,30 +1,33 @@
 # Dependencies of the Windows build cross-compiled on Debian
 # (cmake/toolchains/mingw-w64-x86_64.cmake): no Boost or GoogleTest binaries
-# for Windows exist there, so Boost is used header-only from the build
-# machine's headers and GoogleTest is compiled from the sources Debian ships.
-# Test programs run under Wine.
+# for Windows exist there, so Boost and CLI11 are used header-only from the
+# build machine's headers and GoogleTest is compiled from the sources Debian
+# ships. Test programs run under Wine.
 
-# Boost: the parts this project uses work header-only on Windows
-# (boost::call_once, and Boost.JSON when one translation unit includes
-# boost/json/src.hpp: see KELAB_BOOST_JSON_HEADER_ONLY). The headers are
-# reached through a folder that holds only boost/, so that the cross compiler
+# Header-only libraries come from the build machine's Debian headers,
+# reached through a folder that holds only them, so that the cross compiler
 # never sees the Linux C headers that sit beside them in /usr/include.
-set(KELAB_BOOST_INCLUDE_DIR /usr/include CACHE PATH "Folder that holds the Boost headers (boost/)")
-set(_kelab_boost_version_file ${KELAB_BOOST_INCLUDE_DIR}/boost/version.hpp)
-if(NOT EXISTS ${_kelab_boost_version_file})
-  message(FATAL_ERROR "Boost headers not found in ${KELAB_BOOST_INCLUDE_DIR} (scripts/setup.sh installs them)")
-endif()
-file(STRINGS ${_kelab_boost_version_file} _kelab_boost_version REGEX "^#define BOOST_VERSION [0-9]+")
+set(KELAB_HOST_INCLUDE_DIR /usr/include CACHE PATH "Folder that holds the Boost and CLI11 headers")
+set(_kelab_headers ${PROJECT_BINARY_DIR}/host-headers)
+file(MAKE_DIRECTORY ${_kelab_headers})
+foreach(library boost CLI)
+  if(NOT IS_DIRECTORY ${KELAB_HOST_INCLUDE_DIR}/${library})
+    message(FATAL_ERROR "${KELAB_HOST_INCLUDE_DIR}/${library} not found (scripts/setup.sh installs it)")
+  endif()
+  file(CREATE_LINK ${KELAB_HOST_INCLUDE_DIR}/${library} ${_kelab_headers}/${library} SYMBOLIC)
+endforeach()
+
+# Boost: the parts this project uses work header-only on Windows:
+# boost::call_once, and Boost.JSON when one translation unit of each module
+# that uses it includes boost/json/src.hpp, which linking Boost::json adds.
+file(STRINGS ${_kelab_headers}/boost/version.hpp _kelab_boost_version
+  REGEX "^#define BOOST_VERSION [0-9]+")
 string(REGEX REPLACE ".* " "" _kelab_boost_version "${_kelab_boost_version}")
 if(_kelab_boost_version LESS 108100)
   message(FATAL_ERROR "Boost 1.81 or later needed, found ${_kelab_boost_version}")
 endif()
-set(_kelab_boost_dir ${PROJECT_BINARY_DIR}/boost-headers)
-file(MAKE_DIRECTORY ${_kelab_boost_dir})
-file(CREATE_LINK ${KELAB_BOOST_INCLUDE_DIR}/boost ${_kelab_boost_dir}/boost SYMBOLIC)
-
 add_library(Boost::headers INTERFACE IMPORTED)
-target_include_directories(Boost::headers SYSTEM INTERFACE ${_kelab_boost_dir})
+target_include_directories(Boost::headers SYSTEM INTERFACE ${_kelab_headers})
 # No automatic linking of Boost libraries: none are built for Windows.
 target_compile_definitions(Boost::headers INTERFACE BOOST_ALL_NO_LIB)
 add_library(Boost::thread INTERFACE IMPORTED)
@@ -32,7 +35,10 @@ target_link_libraries(Boost::thread INTERFACE Boost::headers)
 target_compile_definitions(Boost::thread INTERFACE BOOST_THREAD_USE_LIB)
 add_library(Boost::json INTERFACE IMPORTED)
 target_link_libraries(Boost::json INTERFACE Boost::headers)
-set(KELAB_BOOST_JSON_HEADER_ONLY ON)
+target_sources(Boost::json INTERFACE ${CMAKE_CURRENT_LIST_DIR}/windows/boost_json_src.cc)
+
+# CLI11 (header-only), where tools/kelab looks for it.
+set(CLI11_INCLUDE_DIR ${_kelab_headers} CACHE PATH "Folder that holds CLI/CLI.hpp" FORCE)
 
 # The compiler's runtime DLLs go next to the programs, where Windows looks
 # for them first; the whole build shares one C++ runtime, so objects, facets
