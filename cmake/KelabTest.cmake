@@ -1,9 +1,14 @@
-# The shared corpora as test programs see them. Windows programs under Wine
-# reach the build machine's files through drive Z:.
-cmake_path(SET KELAB_TEST_SHARED_DIR NORMALIZE "${KELAB_SHARED_DIR}")
+# Prefix that turns a build-machine path into one that test programs can
+# open: Windows programs under Wine reach the build machine's files through
+# drive Z:.
 if(KELAB_WINE)
-  string(PREPEND KELAB_TEST_SHARED_DIR "Z:")
+  set(KELAB_TEST_PATH_PREFIX "Z:")
+else()
+  set(KELAB_TEST_PATH_PREFIX "")
 endif()
+# The shared corpora as test programs see them.
+cmake_path(SET KELAB_TEST_SHARED_DIR NORMALIZE "${KELAB_SHARED_DIR}")
+string(PREPEND KELAB_TEST_SHARED_DIR "${KELAB_TEST_PATH_PREFIX}")
 
 # kelab_add_test(<name> SOURCES ... LIBS ...): one GoogleTest executable,
 # registered with CTest test by test.
