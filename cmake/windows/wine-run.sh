@@ -20,7 +20,11 @@ if [[ ! -f "$prefix/.kelab-ready" ]]; then
   exec 9>"$prefix.lock"
   flock 9
   if [[ ! -f "$prefix/.kelab-ready" ]]; then
-    "$wine" wineboot --init >/dev/null 2>&1
+    if ! "$wine" wineboot --init >"$prefix.log" 2>&1; then
+      echo "wine-run.sh: creating the Wine prefix $prefix failed:" >&2
+      cat "$prefix.log" >&2
+      exit 1
+    fi
     touch "$prefix/.kelab-ready"
   fi
   exec 9>&-
