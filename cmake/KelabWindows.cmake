@@ -17,25 +17,26 @@ foreach(library boost CLI)
   file(CREATE_LINK ${KELAB_HOST_INCLUDE_DIR}/${library} ${_kelab_headers}/${library} SYMBOLIC)
 endforeach()
 
-# Boost: the parts this project uses work header-only on Windows:
-# boost::call_once, and Boost.JSON when one translation unit of each module
-# that uses it includes boost/json/src.hpp, which linking Boost::json adds.
+# Boost: the parts this project uses work header-only on Windows
+# (boost::call_once; Boost.JSON once a translation unit of each module that
+# uses it includes boost/json/src.hpp). A generated package configuration
+# describes it, for this project and for consumers of the installed package.
 file(STRINGS ${_kelab_headers}/boost/version.hpp _kelab_boost_version
   REGEX "^#define BOOST_VERSION [0-9]+")
 string(REGEX REPLACE ".* " "" _kelab_boost_version "${_kelab_boost_version}")
-if(_kelab_boost_version LESS 108100)
-  message(FATAL_ERROR "Boost 1.81 or later needed, found ${_kelab_boost_version}")
-endif()
-add_library(Boost::headers INTERFACE IMPORTED)
-target_include_directories(Boost::headers SYSTEM INTERFACE ${_kelab_headers})
-# No automatic linking of Boost libraries: none are built for Windows.
-target_compile_definitions(Boost::headers INTERFACE BOOST_ALL_NO_LIB)
-add_library(Boost::thread INTERFACE IMPORTED)
-target_link_libraries(Boost::thread INTERFACE Boost::headers)
-target_compile_definitions(Boost::thread INTERFACE BOOST_THREAD_USE_LIB)
-add_library(Boost::json INTERFACE IMPORTED)
-target_link_libraries(Boost::json INTERFACE Boost::headers)
-target_sources(Boost::json INTERFACE ${CMAKE_CURRENT_LIST_DIR}/windows/boost_json_src.cc)
+math(EXPR _kelab_boost_major "${_kelab_boost_version} / 100000")
+math(EXPR _kelab_boost_minor "${_kelab_boost_version} / 100 % 1000")
+math(EXPR _kelab_boost_patch "${_kelab_boost_version} % 100")
+set(KELAB_BOOST_VERSION ${_kelab_boost_major}.${_kelab_boost_minor}.${_kelab_boost_patch})
+set(KELAB_HEADERS_DIR ${_kelab_headers})
+set(KELAB_BOOST_JSON_SOURCE ${CMAKE_CURRENT_LIST_DIR}/windows/boost_json_src.cc)
+set(_kelab_boost_package ${PROJECT_BINARY_DIR}/windows-packages/Boost)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/BoostConfig.cmake.in
+  ${_kelab_boost_package}/BoostConfig.cmake @ONLY)
+write_basic_package_version_file(${_kelab_boost_package}/BoostConfigVersion.cmake
+  VERSION ${KELAB_BOOST_VERSION} COMPATIBILITY SameMajorVersion)
+find_package(Boost 1.81 REQUIRED COMPONENTS thread json CONFIG
+  PATHS ${_kelab_boost_package} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
 
 # CLI11 (header-only), where tools/kelab looks for it.
 set(CLI11_INCLUDE_DIR ${_kelab_headers} CACHE PATH "Folder that holds CLI/CLI.hpp" FORCE)

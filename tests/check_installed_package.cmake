@@ -1,6 +1,15 @@
 # Installs the build tree into a scratch prefix, builds the consumer project
 # against it, and runs the consumer: the package works outside this tree.
+# SETTINGS may name a file that sets CONSUMER_OPTIONS (for the consumer's
+# configure step), RUN_CONSUMER (the command that starts it) and EXE_SUFFIX;
+# it may use ${prefix}.
 set(prefix "${WORK}/prefix")
+set(CONSUMER_OPTIONS)
+set(RUN_CONSUMER)
+set(EXE_SUFFIX)
+if(SETTINGS)
+  include("${SETTINGS}")
+endif()
 file(REMOVE_RECURSE "${WORK}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}"
   RESULT_VARIABLE result OUTPUT_QUIET)
@@ -8,7 +17,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "install failed")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S "${SOURCE}" -B "${WORK}/build" -G Ninja
-  "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX}"
+  "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX}" ${CONSUMER_OPTIONS}
   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "consumer configure failed:\n${out}")
@@ -18,11 +27,12 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build "${WORK}/build"
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "consumer build failed:\n${out}")
 endif()
-execute_process(COMMAND "${WORK}/build/consumer" RESULT_VARIABLE result OUTPUT_VARIABLE out)
+execute_process(COMMAND ${RUN_CONSUMER} "${WORK}/build/consumer${EXE_SUFFIX}"
+  RESULT_VARIABLE result OUTPUT_VARIABLE out)
 if(NOT result EQUAL 0 OR NOT out STREQUAL "consumer\n")
   message(FATAL_ERROR "consumer run gave ${result}: ${out}")
 endif()
-foreach(file bin/kelab include/kelabexperiment/kelabexperiment.h include/kelcore/locale.h
+foreach(file bin/kelab${EXE_SUFFIX} include/kelabexperiment/kelabexperiment.h include/kelcore/locale.h
         include/kelscripting/threads/ui_thread.h lib/cmake/kelabexperiment/kelabexperimentConfig.cmake)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
