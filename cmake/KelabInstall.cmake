@@ -1,11 +1,11 @@
 # Installs the library, the host libraries, their headers and the tool, with
 # a CMake package that a host project finds with find_package(kelabexperiment).
-install(TARGETS kelcore kelappsupport kelabexperiment kelab
+install(TARGETS kelcore kelappsupport kelscripting kelabexperiment kelab
   EXPORT kelabexperimentTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(dir hostlibs/kelcore hostlibs/kelappsupport kelabexperiment)
+foreach(dir hostlibs/kelcore hostlibs/kelappsupport hostlibs/kelscripting kelabexperiment)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/include/ ${PROJECT_BINARY_DIR}/${dir}/include/
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endforeach()
