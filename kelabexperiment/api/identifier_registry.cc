@@ -3,6 +3,7 @@
 #include "api/process_singleton.h"
 
 #include "api/feature_switches.h"
+#include "store/text_compare.h"
 
 namespace kelabexperiment {
 
@@ -16,8 +17,11 @@ IdentifierRegistry::IdentifierRegistry()
 
 void IdentifierRegistry::RegisterExperiment(const ImmutableString& id) {
   if (!experimentsEnabled_) return;
+  UTF8String upper = UpperCased(id.Text());
   std::lock_guard<std::mutex> lock(mutex_);
-  experimentIdentifiers_.insert(id);
+  if (!experimentIdentifiers_.insert(id).second) return;
+  auto [it, inserted] = experimentsByUpperText_.emplace(std::move(upper), id);
+  if (!inserted && id < it->second) it->second = id;
 }
 
 void IdentifierRegistry::RegisterMessaging(const ImmutableString& id) {
@@ -29,6 +33,15 @@ void IdentifierRegistry::RegisterMessaging(const ImmutableString& id) {
 ImmutableStringSet IdentifierRegistry::CopyExperiments() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return experimentIdentifiers_;
+}
+
+boost::optional<ImmutableString> IdentifierRegistry::FindExperimentIgnoringCase(
+    const UTF8String& text) const {
+  const UTF8String upper = UpperCased(text);
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = experimentsByUpperText_.find(upper);
+  if (it == experimentsByUpperText_.end()) return boost::none;
+  return it->second;
 }
 
 ImmutableStringSet IdentifierRegistry::CopyMessaging() const {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <map>
 #include <mutex>
+
+#include <boost/optional.hpp>
 
 #include "host/kelcore.h"
 #include "kelabexperiment/kelabexperiment.h"
@@ -32,6 +35,10 @@ class IdentifierRegistry {
   ImmutableStringSet CopyExperiments() const;
   ImmutableStringSet CopyMessaging() const;
 
+  // The first experiment, in handle order, whose text equals `text` when
+  // both are upper-cased byte by byte. Does not copy the set.
+  boost::optional<ImmutableString> FindExperimentIgnoringCase(const UTF8String& text) const;
+
   bool ExperimentsEnabled() const noexcept { return experimentsEnabled_; }
   bool MessagingEnabled() const noexcept { return messagingEnabled_; }
 
@@ -39,6 +46,10 @@ class IdentifierRegistry {
   mutable std::mutex mutex_;  // guards both sets
   ImmutableStringSet experimentIdentifiers_;
   ImmutableStringSet messagingIdentifiers_;
+  // Upper-cased text -> the experiment of lowest handle with that text.
+  std::map<UTF8String, ImmutableString, std::less<UTF8String>,
+           STLAllocator<std::pair<const UTF8String, ImmutableString>>>
+      experimentsByUpperText_;
   const bool experimentsEnabled_;
   const bool messagingEnabled_;
 };

@@ -7,6 +7,7 @@
 #include "kelcore/filesupport/byte_streams.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
+#include "kelcore/filesupport/file_system.h"
 #include "kelcore/locale.h"
 #include "kelcore/serialization/json.h"
 #include "kelcore/string/conversions.h"

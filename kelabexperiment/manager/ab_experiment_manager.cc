@@ -1,19 +1,92 @@
 #include "manager/ab_experiment_manager.h"
 
-#include "api/process_singleton.h"
+#include <vector>
+
+#include "api/identifier_registry.h"
+#include "host/kelappsupport.h"
+#include "manager/default_value_handler.h"
+#include "manager/user_state_path.h"
+#include "startup/module_constants.h"
+#include "store/feature_overrides.h"
 
 namespace kelabexperiment {
+namespace {
+
+using kelappsupport::feature::RemoveOverride;
+
+void WithdrawOverrides(const UTF8String& experimentId) {
+  for (const UTF8String* member :
+       {&kVariationMember, &kVariationIdMember, &kCampaignIdMember, &kChallengerTypeMember}) {
+    RemoveOverride(FeatureName(experimentId, *member));
+  }
+}
+
+}  // namespace
 
 ABExperimentManager& ABExperimentManager::Instance() {
   return ProcessSingleton<ABExperimentManager>();
 }
 
-int ABExperimentManager::Initialize(const ImmutableString& /*quillUserID*/,
+int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
                                     const ImmutableString& /*deviceType*/,
                                     const ImmutableString& /*storeType*/, bool /*freeUser*/) {
+  std::lock_guard<std::mutex> lock(mutex_);
   esdkInitializeComplete_ = false;
   updateReceived_ = false;
+  // The previous user's assignments must not answer for the next user, also
+  // for experiments that are not registered.
+  if (store_) {
+    for (const auto& entry : store_->Records()) WithdrawOverrides(entry.first);
+    store_.reset();
+  }
+  for (const ImmutableString& id : IdentifierRegistry::Instance().CopyExperiments()) {
+    WithdrawOverrides(id.Text());
+  }
+
+  CheckUserIdentifier(quillUserID.Text());
+  store_.emplace(GetUserStateFilePath(quillUserID.ToString()));
+
+  std::vector<UTF8String> watched;
+  for (const ImmutableString& id : IdentifierRegistry::Instance().CopyExperiments()) {
+    watched.push_back(FeatureName(id.Text(), kVariationMember));
+  }
+  for (const UTF8String& name : watched) {
+    kelappsupport::feature::RegisterDefaultValueTakenNotification(
+        name,
+        [this](UTF8String featureName) { OnDefaultValueTaken(this, std::move(featureName)); });
+  }
   return kInitializeResult;
+}
+
+void ABExperimentManager::UpdateFromDataSource(DataSourceType type, const UTF8String& experimentId,
+                                               const UTF8String& variationPayload,
+                                               const UTF8String& identifiersPayload) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!(updateReceived_ && forcedControl_)) {
+    updateReceived_ = true;
+    forcedControl_ = type == DataSourceType::DefaultValueTaken;
+  }
+  if (!store_) return;
+  if (forcedControl_) {
+    store_->Merge(experimentId, kForcedVariationPayload, kForcedIdentifiersPayload);
+  } else {
+    store_->Merge(experimentId, variationPayload, identifiersPayload);
+  }
+}
+
+bool ABExperimentManager::IsESDKInitializeComplete() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return esdkInitializeComplete_;
+}
+
+bool ABExperimentManager::UpdateReceived() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return updateReceived_;
+}
+
+bool ABExperimentManager::ForcedControl() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return forcedControl_;
 }
 
 }  // namespace kelabexperiment

@@ -1,11 +1,22 @@
 #pragma once
 
+#include <mutex>
+
+#include <boost/optional.hpp>
+
 #include "api/process_singleton.h"
 #include "host/kelcore.h"
+#include "manager/data_source_type.h"
+#include "store/experiment_store.h"
 
 namespace kelabexperiment {
 
-// The experiment manager: prepares the library for one user at a time.
+// The experiment manager: prepares the library for one user at a time and
+// merges updates into that user's store.
+//
+// Thread-safe: Initialize (on the script call's thread) and updates (on the
+// UI thread) are serialised by the manager's own lock, so a host that lets
+// them overlap gets one after the other.
 class ABExperimentManager {
  public:
   static constexpr int kInitializeResult = static_cast<int>(0xA00F0001u);
@@ -13,21 +24,60 @@ class ABExperimentManager {
   // The process-wide instance, created on first use.
   static ABExperimentManager& Instance();
 
-  // Prepares the manager for `quillUserID`. Always returns kInitializeResult.
+  // Only Instance and tests construct managers.
+  // REQUIRES (tests): the manager outlives every handler it registers and
+  // every update it queues, e.g. by resetting the feature service and running
+  // the UI queue before destroying it.
+  ABExperimentManager() = default;
+  ABExperimentManager(const ABExperimentManager&) = delete;
+  ABExperimentManager& operator=(const ABExperimentManager&) = delete;
+
+  // Prepares the manager for `quillUserID`:
+  //  1. clears the flags; withdraws the four overrides of every experiment
+  //     the previous user's store holds, then drops it (unwritten);
+  //  2. withdraws the overrides of each registered experiment (variation,
+  //     variationId, campaignId, challengerType), in handle order;
+  //  3. checks the identifier (CheckUserIdentifier) and locates the state
+  //     file, creating folders and an empty file when missing (an empty
+  //     identifier means no file);
+  //  4. loads the store, which applies the stored records as overrides;
+  //  5. registers a default-value handler for each registered experiment's
+  //     variation feature (one more per experiment at every call: the host
+  //     offers no withdrawal).
+  // `deviceType`, `storeType` and `freeUser` are unused. Returns
+  // kInitializeResult. Throws InvalidUserIdentifierError, the store's load
+  // error and host errors; what was done before the error stays done, and
+  // the manager then has no store.
   int Initialize(const ImmutableString& quillUserID, const ImmutableString& deviceType,
                  const ImmutableString& storeType, bool freeUser);
 
-  bool IsESDKInitializeComplete() const noexcept { return esdkInitializeComplete_; }
-  bool UpdateReceived() const noexcept { return updateReceived_; }
-  bool ForcedControl() const noexcept { return forcedControl_; }
+  // Takes one update. The first DefaultValueTaken update since Initialize
+  // turns forced control on, and from then on every update merges the
+  // forced-control payloads instead of its own. Merges only when a store is
+  // present. Store errors pass through; the flags stay set.
+  void UpdateFromDataSource(DataSourceType type, const UTF8String& experimentId,
+                            const UTF8String& variationPayload,
+                            const UTF8String& identifiersPayload);
+
+  bool IsESDKInitializeComplete() const;
+
+  // For hosts that show the state, and for tests.
+  bool UpdateReceived() const;
+  bool ForcedControl() const;
+  // Calls `visit` with the current store (null before the first successful
+  // Initialize), under the manager's lock.
+  template <typename Visit>
+  auto WithStore(Visit&& visit) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return visit(store_ ? &*store_ : nullptr);
+  }
 
  private:
-  friend struct ProcessSingletonStorage<ABExperimentManager>;
-  ABExperimentManager() = default;
-
+  mutable std::mutex mutex_;
   bool esdkInitializeComplete_ = false;
   bool updateReceived_ = false;
   bool forcedControl_ = false;
+  boost::optional<ExperimentStore> store_;
 };
 
 }  // namespace kelabexperiment

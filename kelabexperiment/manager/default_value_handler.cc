@@ -1,0 +1,46 @@
+#include "manager/default_value_handler.h"
+
+#include <boost/bind/bind.hpp>
+#include <boost/function.hpp>
+
+#include "api/identifier_registry.h"
+#include "kelscripting/threads/ui_thread.h"
+#include "manager/ab_experiment_manager.h"
+#include "startup/module_constants.h"
+#include "store/text_compare.h"
+
+namespace kelabexperiment {
+
+UTF8String FindExperimentForFeature(const UTF8String& featureName) {
+  const IdentifierRegistry& registry = IdentifierRegistry::Instance();
+  // The usual case, answered by lookup: the name is exactly a registered
+  // experiment's variation feature.
+  const UTF8String suffix = kFeatureNameSeparator + kVariationMember;
+  if (featureName.size() > suffix.size() &&
+      EqualsIgnoreCase(featureName.substr(featureName.size() - suffix.size()), suffix)) {
+    if (auto exact = registry.FindExperimentIgnoringCase(
+            featureName.substr(0, featureName.size() - suffix.size()))) {
+      return exact->Text();
+    }
+  }
+  // Otherwise the first experiment, in handle order, named anywhere in it. An
+  // empty identifier names no experiment, so it never matches.
+  const UTF8String upperName = UpperCased(featureName);
+  for (const ImmutableString& id : registry.CopyExperiments()) {
+    if (!id.Text().empty() && upperName.find(UpperCased(id.Text())) != UTF8String::npos) {
+      return id.Text();
+    }
+  }
+  return UTF8String();
+}
+
+void OnDefaultValueTaken(ABExperimentManager* manager, UTF8String featureName) {
+  const UTF8String experimentId = FindExperimentForFeature(featureName);
+  if (experimentId.empty()) return;
+  const boost::function<void()> update = boost::bind(
+      &ABExperimentManager::UpdateFromDataSource, manager, DataSourceType::DefaultValueTaken,
+      experimentId, kForcedVariationPayload, kForcedIdentifiersPayload);
+  kelscripting::threads::CallFunctionOnUIThread(update);
+}
+
+}  // namespace kelabexperiment

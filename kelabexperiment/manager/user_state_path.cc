@@ -1,0 +1,79 @@
+#include "manager/user_state_path.h"
+
+#include <cstdio>
+#include <string>
+
+#include "startup/module_constants.h"
+#include "store/text_compare.h"
+
+namespace kelabexperiment {
+namespace {
+
+using kelcore::string::View;
+
+// The identifier for an error message: printable ASCII as is, other bytes
+// as \xNN, so the message stays one readable line.
+std::string Printable(const UTF8String& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
+bool IsReservedDeviceName(const UTF8String& userId) {
+  // The part before the first dot decides: "con.txt" is as reserved as "CON".
+  const std::size_t dot = userId.find('.');
+  const UTF8String stem = UpperCased(userId.substr(0, dot));
+  const std::string_view name = View(stem);
+  if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL") return true;
+  return name.size() == 4 && (name.substr(0, 3) == "COM" || name.substr(0, 3) == "LPT") &&
+         name[3] >= '1' && name[3] <= '9';
+}
+
+const char* Problem(const UTF8String& userId) {
+  if (!kelcore::string::IsValidUTF8(userId)) return "it is not valid UTF-8";
+  const std::string_view text = View(userId);
+  if (text == "." || text == "..") return "it names the current or parent folder";
+  for (unsigned char c : userId) {
+    if (c == '/' || c == '\\') return "it contains a path separator";
+    if (c == 0) return "it contains a NUL byte";
+    if (c < 0x20 || c == 0x7F) return "it contains a control character";
+    if (std::string_view("<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
+      return "it contains a character reserved in file names (< > : \" | ? *)";
+    }
+  }
+  if (text.back() == '.' || text.back() == ' ') return "it ends with a dot or a blank";
+  if (IsReservedDeviceName(userId)) return "it is a reserved device name";
+  return nullptr;
+}
+
+}  // namespace
+
+void CheckUserIdentifier(const UTF8String& userId) {
+  if (userId.empty()) return;
+  if (const char* problem = Problem(userId)) {
+    throw InvalidUserIdentifierError("user identifier \"" + Printable(userId) +
+                                     "\" cannot be used as a folder name: " + problem);
+  }
+}
+
+UTF8String GetUserStateFilePath(const UTF16String& userId) {
+  if (userId.empty()) return UTF8String();
+  using kelcore::filesupport::Dir;
+  const Dir users(Dir::UserDocsDir(), kUsersFolderName);
+  if (!users.Exists()) users.Create();
+  const Dir userDir(users, userId);
+  if (!userDir.Exists()) userDir.Create();
+  const kelcore::filesupport::File file(userDir, kStateFileName);
+  if (!file.Exists()) file.Create(false);
+  return kelcore::string::UTF16to8(file.FullPath());
+}
+
+}  // namespace kelabexperiment

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <stdexcept>
+
+#include "host/kelcore.h"
+
+namespace kelabexperiment {
+
+// A user identifier that cannot be used as one folder name.
+class InvalidUserIdentifierError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// Throws InvalidUserIdentifierError, naming the problem, unless `userId` is a
+// single folder name that is safe on every platform the library ships on:
+// valid UTF-8; not "." or ".."; no "/", "\", NUL or other control character;
+// none of < > : " | ? * (reserved on Windows); no trailing dot or blank
+// (Windows would drop them, so two users could share a folder); not a
+// reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without
+// an extension). The empty identifier is accepted: it means "no file".
+void CheckUserIdentifier(const UTF8String& userId);
+
+// The user's state file, documents folder/"Users"/<userId>/"ABExperiment",
+// creating the two folders and an empty file when missing; an existing file
+// is left as it is. Empty `userId`: returns an empty path and touches
+// nothing. Host errors (a folder that cannot be created) pass through.
+// REQUIRES: CheckUserIdentifier accepted the identifier.
+UTF8String GetUserStateFilePath(const UTF16String& userId);
+
+}  // namespace kelabexperiment

@@ -1,0 +1,36 @@
+#include "store/variation_text.h"
+
+#include "startup/module_constants.h"
+#include "store/text_compare.h"
+
+namespace kelabexperiment {
+
+VariationKind VariationKindFromText(const UTF8String& text) {
+  const std::pair<const UTF8String*, VariationKind> known[] = {
+      {&kIntendedControlText, VariationKind::Control},
+      {&kControlText, VariationKind::Control},
+      {&kChallengerText, VariationKind::Challenger},
+      {&kDisqualifiedText, VariationKind::Disqualified},
+      {&kForcedControlText, VariationKind::ForcedControl},
+  };
+  for (const auto& [name, kind] : known) {
+    if (EqualsIgnoreCase(text, *name)) return kind;
+  }
+  return VariationKind::Control;
+}
+
+UTF8String VariationKindToText(VariationKind kind) {
+  switch (kind) {
+    case VariationKind::Control:
+      return kIntendedControlText;
+    case VariationKind::Challenger:
+      return kChallengerText;
+    case VariationKind::Disqualified:
+      return kDisqualifiedText;
+    case VariationKind::ForcedControl:
+      return kForcedControlText;
+  }
+  return UTF8String();
+}
+
+}  // namespace kelabexperiment

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "host/kelcore.h"
+#include "store/variation_record.h"
+
+namespace kelabexperiment {
+
+// "intended_control" and "control" read as Control, "challenger",
+// "disqualified" and "forced_control" as their kinds, in any letter case;
+// every other text reads as Control.
+VariationKind VariationKindFromText(const UTF8String& text);
+
+// The written text of a kind ("control" is written "intended_control"); the
+// empty text for a value outside the four kinds.
+UTF8String VariationKindToText(VariationKind kind);
+
+}  // namespace kelabexperiment

@@ -1,0 +1,84 @@
+// The forced-control road end to end, through the shared module and the real
+// host layers, as a host application drives it.
+
+#include <gtest/gtest.h>
+
+#include "kelabexperiment/kelabexperiment.h"
+#include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/feature/feature_reads.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/serialization/json.h"
+#include "kelscripting/threads/ui_thread.h"
+#include "testsupport/temp_dir.h"
+
+namespace {
+
+using kelcore::UTF8String;
+using kelcore::utility::ImmutableString;
+namespace feature = kelappsupport::feature;
+
+UTF8String T(std::string_view text) { return kelcore::string::FromStd(text); }
+ImmutableString Id(std::string_view text) { return ImmutableString::Create(T(text)); }
+
+// The four features of `id` as "variation|challengerType|variationId|campaignId"
+// from the override table ("-" where none), without reading them.
+std::string Overrides(const std::string& id) {
+  const auto overrides = feature::SnapshotOverrides();
+  std::string out;
+  for (const char* member : {"variation", "challengerType", "variationId", "campaignId"}) {
+    auto it = overrides.find(id + "_" + member);
+    out += out.empty() ? "" : "|";
+    if (it == overrides.end()) {
+      out += "-";
+    } else if (const int* n = std::get_if<int>(&it->second.value)) {
+      out += std::to_string(*n);
+    } else {
+      out += std::get<std::string>(it->second.value);
+    }
+  }
+  return out;
+}
+
+void InitializeUser(std::string_view user) {
+  EXPECT_EQ(kelabexperiment::Initialize(Id(user), Id("desktop"), Id("retail"), true),
+            static_cast<int>(0xA00F0001u));
+}
+
+TEST(ForcedControlTest, DefaultFallbackForcesControlAndItSticksForThatUserOnly) {
+  testsupport::TempDir docs;
+  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs.path()));
+  kelabexperiment::RegisterExperimentIdentifier(Id("Exp"));
+  InitializeUser("U");
+  const auto stateFile = docs / "Users" / "U" / "ABExperiment";
+  EXPECT_EQ(std::filesystem::file_size(stateFile), 0u);
+
+  // Application code reads the feature; nothing overrides it, so the default
+  // is taken, which queues the forced-control update for the UI thread.
+  const auto read = feature::ReadIntFeature(T("Exp_variation"), 0);
+  EXPECT_FALSE(read.fromOverride);
+  EXPECT_EQ(Overrides("Exp"), "-|-|-|-");
+  EXPECT_EQ(kelscripting::threads::RunPendingUITasks(), 1u);
+
+  EXPECT_EQ(Overrides("Exp"), "3|none|forced_control|");
+  const auto state = kelcore::serialization::JSONParse(T(testsupport::ReadAll(stateFile)));
+  ASSERT_TRUE(state);
+  const auto& record =
+      boost::any_cast<const UTF8String&>(*kelcore::serialization::GetVariantInObject(
+          boost::any_cast<const kelcore::serialization::JsonObject&>(*state), "Exp"));
+  EXPECT_EQ(kelcore::string::View(record),
+            R"({"campaignId":"","challengerType":"none","variation":"forced_control",)"
+            R"("variationId":"forced_control"})");
+  EXPECT_EQ(feature::ReadIntFeature(T("Exp_variation"), 0).value, 3);
+  EXPECT_EQ(feature::ReadStringFeature(T("Exp_variationId"), T("")).value, T("forced_control"));
+
+  // Another user starts clean; the first user gets the forced record back.
+  InitializeUser("V");
+  EXPECT_EQ(Overrides("Exp"), "-|-|-|-");
+  InitializeUser("U");
+  EXPECT_EQ(Overrides("Exp"), "3|none|forced_control|");
+  EXPECT_EQ(kelscripting::threads::PendingUITaskCount(), 0u);
+  EXPECT_FALSE(kelabexperiment::IsESDKInitializeComplete());
+  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
+}
+
+}  // namespace
