@@ -8,10 +8,17 @@
 #include <gtest/gtest.h>
 
 #include "kelcore/config/initializer_registrar.h"
+#include "kelscripting/factory/script_object_definition_registrar.h"
 
 namespace {
 
 using kelcore::config::StartupRegistry;
+
+bool ScriptClassRegistered() {
+  const auto types = kelscripting::factory::RegisteredObjectTypes();
+  return std::count(types.begin(), types.end(),
+                    "class kelabexperiment::scripting::ABExperimentScriptObject") == 1;
+}
 
 bool Registered(const std::string& name) {
   const auto entries = StartupRegistry::List();
@@ -21,10 +28,12 @@ bool Registered(const std::string& name) {
 
 TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
   ASSERT_FALSE(Registered("kelabexperiment"));
+  ASSERT_FALSE(ScriptClassRegistered());
   for (int round = 0; round < 2; ++round) {  // the module can be loaded again
     void* module = dlopen(KELAB_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr) << dlerror();
     ASSERT_TRUE(Registered("kelabexperiment"));
+    EXPECT_TRUE(ScriptClassRegistered());
     const auto entries = StartupRegistry::List();
     const auto entry = std::find_if(entries.begin(), entries.end(),
                                     [](const auto& e) { return e.name == "kelabexperiment"; });
@@ -35,6 +44,7 @@ TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
     EXPECT_TRUE(StartupRegistry::RunAll());
     ASSERT_EQ(dlclose(module), 0);
     EXPECT_FALSE(Registered("kelabexperiment"));
+    EXPECT_FALSE(ScriptClassRegistered());
   }
 }
 
