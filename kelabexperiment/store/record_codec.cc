@@ -10,21 +10,19 @@ using kelcore::serialization::JsonObject;
 
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
   VariationRecord record;
-  const auto parsed = kelcore::serialization::JSONParse(recordText);
-  if (!parsed) throw boost::bad_any_cast();
-  const auto& object = boost::any_cast<const JsonObject&>(*parsed);
+  auto members = kelcore::serialization::JSONParseTextMembers(recordText);
+  if (!members) throw boost::bad_any_cast();
   record.challengerType = kNoneText;
-  for (const auto& [name, value] : object) {
-    if (!value) throw boost::bad_any_cast();
-    const auto& text = boost::any_cast<const UTF8String&>(*value);
+  for (auto& [name, text] : *members) {
+    if (!text) throw boost::bad_any_cast();
     if (EqualsIgnoreCase(name, kVariationMember)) {
-      record.variation = VariationKindFromText(text);
+      record.variation = VariationKindFromText(*text);
     } else if (EqualsIgnoreCase(name, kVariationIdMember)) {
-      record.variationId = text;
+      record.variationId = std::move(*text);
     } else if (EqualsIgnoreCase(name, kCampaignIdMember)) {
-      record.campaignId = text;
+      record.campaignId = std::move(*text);
     } else if (EqualsIgnoreCase(name, kChallengerTypeMember)) {
-      record.challengerType = text;
+      record.challengerType = std::move(*text);
     }
   }
   return record;

@@ -5,6 +5,7 @@
 
 #include <boost/json.hpp>
 
+#include "json_limits.h"
 #include "kelcore/string/conversions.h"
 
 namespace kelcore::serialization {
@@ -12,7 +13,7 @@ namespace {
 
 namespace bj = boost::json;
 
-constexpr std::size_t kMaxDepth = 64;
+constexpr std::size_t kMaxDepth = kJsonMaxDepth;
 
 JsonValuePtr FromJson(const bj::value& v);
 
