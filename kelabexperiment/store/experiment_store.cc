@@ -7,8 +7,6 @@
 
 namespace kelabexperiment {
 
-using kelcore::serialization::JsonObject;
-
 ExperimentStore::ExperimentStore(const UTF8String& statePath) : statePath_(statePath) { Load(); }
 
 void ExperimentStore::Load() {
@@ -29,12 +27,13 @@ void ExperimentStore::Load() {
 }
 
 void ExperimentStore::Save() {
-  boost::any root = JsonObject();
+  // Records are in byte order of identifier, as a JsonObject would keep them.
+  kelcore::serialization::JsonObjectWriter root;
   for (const auto& [experimentId, record] : records_) {
     if (!kelcore::string::IsValidUTF8(experimentId)) continue;
-    kelcore::serialization::AddToObject(root, experimentId, SerializeRecord(record), false);
+    root.Add(experimentId, SerializeRecord(record));
   }
-  const UTF8String text = kelcore::serialization::GetJSONUTF8String(root, false);
+  const UTF8String text = root.Finish();
   if (statePath_.empty()) return;
   WriteStateFileAtomically(statePath_, text);
 }

@@ -6,8 +6,6 @@
 
 namespace kelabexperiment {
 
-using kelcore::serialization::JsonObject;
-
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
   VariationRecord record;
   auto members = kelcore::serialization::JSONParseTextMembers(recordText);
@@ -29,13 +27,22 @@ VariationRecord ParseStoredRecord(const UTF8String& recordText) {
 }
 
 UTF8String SerializeRecord(const VariationRecord& record) {
-  using kelcore::serialization::AddToObject;
-  boost::any object = JsonObject();
-  AddToObject(object, kCampaignIdMember, TextOrEmpty(record.campaignId), false);
-  AddToObject(object, kVariationIdMember, TextOrEmpty(record.variationId), false);
-  AddToObject(object, kVariationMember, VariationKindToText(record.variation), false);
-  AddToObject(object, kChallengerTypeMember, TextOrEmpty(record.challengerType), false);
-  return kelcore::serialization::GetJSONUTF8String(object, false);
+  const UTF8String& campaignId = TextOrEmpty(record.campaignId);
+  const UTF8String& challengerType = TextOrEmpty(record.challengerType);
+  const UTF8String variation = VariationKindToText(record.variation);
+  const UTF8String& variationId = TextOrEmpty(record.variationId);
+  // Room for the four names and the punctuation, so the text grows once.
+  constexpr std::size_t kNamesAndPunctuation = 80;
+  kelcore::serialization::JsonObjectWriter object(kNamesAndPunctuation + campaignId.size() +
+                                                  challengerType.size() + variation.size() +
+                                                  variationId.size());
+  // In byte order of name, as a JsonObject keeps members, so that the text
+  // is the same as it always was.
+  object.Add(kCampaignIdMember, campaignId);
+  object.Add(kChallengerTypeMember, challengerType);
+  object.Add(kVariationMember, variation);
+  object.Add(kVariationIdMember, variationId);
+  return object.Finish();
 }
 
 }  // namespace kelabexperiment
