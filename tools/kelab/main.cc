@@ -1,18 +1,30 @@
-// kelab: a command-line host for the kelabexperiment library.
+// kelab: a command-line host for the kelabexperiment library. It loads the
+// library as a desktop host does, drives it through the real host layers,
+// and shows a user's experiment state and features.
 
 #include <iostream>
 
-#include "kelabexperiment/kelabexperiment.h"
-#include "kelcore/string/string_types.h"
+#include "commands.h"
 
-int main() {
-  using kelcore::utility::ImmutableString;
-  kelabexperiment::RegisterExperimentIdentifier(
-      ImmutableString::_PrivateCreateStatic("checkoutFlow"));
-  kelabexperiment::RegisterExperimentIdentifier(
-      ImmutableString::_PrivateCreateStatic("newOnboarding"));
-  for (const ImmutableString& id : kelabexperiment::GetRegisteredExperimentIdentifiers()) {
-    std::cout << kelcore::string::View(id.Text()) << "\n";
+int main(int argc, char** argv) {
+  CLI::App app{"kelab: host the kelabexperiment library and inspect users' experiment state"};
+  app.require_subcommand(1);
+  app.name("kelab");
+  app.footer("Run 'kelab COMMAND --help' for a command's options and examples.\n");
+  kelab::AddShowCommand(app);
+  kelab::AddCheckCommand(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "kelab: " << e.what() << " (run 'kelab --help' for usage)\n";
+    return 2;
+  } catch (const kelab::CommandFailed& failed) {
+    return failed.status;
+  } catch (const std::exception& e) {
+    std::cerr << "kelab: error: " << e.what() << "\n";
+    return 1;
   }
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "kelcore/serialization/json.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -14,6 +15,10 @@ namespace {
 namespace bj = boost::json;
 
 constexpr std::size_t kMaxDepth = kJsonMaxDepth;
+
+// A parsed number beyond the range of a double: it has no JSON spelling to
+// write back, so the document counts as unparsable.
+struct NumberOutOfRange {};
 
 JsonValuePtr FromJson(const bj::value& v);
 
@@ -44,6 +49,7 @@ JsonValuePtr FromJson(const bj::value& v) {
     case bj::kind::uint64:
       return boost::make_shared<boost::any>(static_cast<std::uint64_t>(v.get_uint64()));
     case bj::kind::double_:
+      if (!std::isfinite(v.get_double())) throw NumberOutOfRange();
       return boost::make_shared<boost::any>(v.get_double());
     case bj::kind::string:
       return boost::make_shared<boost::any>(string::FromStd(v.get_string()));
@@ -86,7 +92,10 @@ bj::value ToJson(const boost::any& v, std::size_t depth) {
   }
   if (const auto* i = boost::any_cast<std::int64_t>(&v)) return *i;
   if (const auto* u = boost::any_cast<std::uint64_t>(&v)) return *u;
-  if (const auto* d = boost::any_cast<double>(&v)) return *d;
+  if (const auto* d = boost::any_cast<double>(&v)) {
+    if (!std::isfinite(*d)) throw std::invalid_argument("GetJSONUTF8String: number is not finite");
+    return *d;
+  }
   if (const auto* b = boost::any_cast<bool>(&v)) return *b;
   throw std::invalid_argument("GetJSONUTF8String: unsupported value type");
 }
@@ -99,7 +108,11 @@ JsonValuePtr JSONParse(const UTF8String& text) {
   boost::system::error_code ec;
   bj::value parsed = bj::parse(string::View(text), ec, bj::storage_ptr(), options);
   if (ec) return JsonValuePtr();
-  return FromJson(parsed);
+  try {
+    return FromJson(parsed);
+  } catch (const NumberOutOfRange&) {
+    return JsonValuePtr();
+  }
 }
 
 JsonValuePtr GetVariantInObject(const JsonObject& object, const UTF8String& key) {

@@ -1,5 +1,7 @@
 #include "kelcore/serialization/json.h"
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 namespace kelcore::serialization {
@@ -33,6 +35,10 @@ TEST(JsonTest, BadInputGivesNullNeverThrows) {
   EXPECT_FALSE(JSONParse(Bytes("\"\xC3\x28\"")));            // invalid UTF-8 inside a string
   EXPECT_FALSE(JSONParse(Bytes(std::string(100000, '['))));  // nesting far too deep
   EXPECT_TRUE(JSONParse(Bytes(std::string(60, '[') + std::string(60, ']'))));
+  // Beyond a double's range there is nothing to write back.
+  EXPECT_FALSE(JSONParse(Bytes("[-1e+9999]")));
+  EXPECT_FALSE(JSONParse(Bytes("{\"a\":1e400}")));
+  EXPECT_TRUE(JSONParse(Bytes("[1e308,1e-400]")));
 }
 
 TEST(JsonTest, DuplicateNamesKeepTheLastAndKeysSortByBytes) {
@@ -65,6 +71,7 @@ TEST(JsonTest, WriteThenParseRoundTrips) {
 
 TEST(JsonTest, WriterRejectsWhatItCannotWrite) {
   EXPECT_THROW(GetJSONUTF8String(boost::any(3.5f), false), std::invalid_argument);
+  EXPECT_THROW(GetJSONUTF8String(boost::any(HUGE_VAL), false), std::invalid_argument);
   EXPECT_THROW(GetJSONUTF8String(boost::any(Bytes("\xFF")), false), std::invalid_argument);
   EXPECT_THROW(GetJSONUTF8String(boost::any(JsonObject()), true), std::invalid_argument);
   boost::any notObject = Bytes("x");

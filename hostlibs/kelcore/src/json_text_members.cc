@@ -1,6 +1,7 @@
 #include "kelcore/serialization/json_text_members.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -68,7 +69,15 @@ class TextMembersHandler {
   bool on_number_part(bj::string_view, error_code& ec) { return Value(ec); }
   bool on_int64(std::int64_t, bj::string_view, error_code& ec) { return Value(ec); }
   bool on_uint64(std::uint64_t, bj::string_view, error_code& ec) { return Value(ec); }
-  bool on_double(double, bj::string_view, error_code& ec) { return Value(ec); }
+  bool on_double(double d, bj::string_view, error_code& ec) {
+    // As for JSONParse: a number beyond the range of a double has no JSON
+    // spelling to write back, so the document does not parse.
+    if (!std::isfinite(d)) {
+      ec = bj::error::exponent_overflow;
+      return false;
+    }
+    return Value(ec);
+  }
   bool on_bool(bool, error_code& ec) { return Value(ec); }
   bool on_null(error_code& ec) { return Value(ec); }
   bool on_comment_part(bj::string_view, error_code&) { return true; }

@@ -49,12 +49,10 @@ void Visit(const std::vector<Registered>& items, std::size_t index, std::set<std
 
 }  // namespace
 
-InitializerRegistrar::InitializerRegistrar(const char* name, EInitializerContextFlags contexts,
-                                           std::function<bool()> init,
-                                           std::function<void()> shutdown,
-                                           std::function<void()> ready,
-                                           const std::array<DependencyNamePacket, 16>& dependencies)
-    : name_(name) {
+InitializerRegistrar::InitializerRegistrar(
+    const char* name, EInitializerContextFlags contexts, std::function<bool()> init,
+    std::function<void()> shutdown, std::function<void()> ready,
+    const std::array<DependencyNamePacket, 16>& dependencies) {
   if (name == nullptr || *name == '\0') throw kel_exception("initializer without a name");
   Registered item{
       {name, contexts, {}}, this, std::move(init), std::move(shutdown), std::move(ready)};

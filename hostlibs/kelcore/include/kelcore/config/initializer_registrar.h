@@ -40,9 +40,6 @@ class KELCORE_EXPORT InitializerRegistrar {
 
   // Whether the host may go on when `init` reports failure.
   virtual bool CanBeSkipped() const;
-
- private:
-  const char* name_;
 };
 
 // The host's start-up registry. Thread-safe.

@@ -24,7 +24,8 @@ using JsonObject = std::map<UTF8String, JsonValuePtr, std::less<void>,
 using JsonArray = std::vector<JsonValuePtr, allocator::STLAllocator<JsonValuePtr>>;
 
 // Parses UTF-8 JSON text (RFC 8259; strings must be valid UTF-8; nesting is
-// limited to 64 levels). Returns a null pointer for text that does not parse,
+// limited to 64 levels; a number beyond the range of a double does not
+// parse). Returns a null pointer for text that does not parse,
 // and for the document `null`. Never throws for bad input. Duplicate member
 // names keep the last value.
 KELCORE_EXPORT JsonValuePtr JSONParse(const UTF8String& text);
@@ -42,7 +43,8 @@ KELCORE_EXPORT void AddToObject(boost::any& object, const UTF8String& key, const
 // Writes `value` (any of the held types above; an empty any is null) as
 // compact JSON text, members in the object's order. Throws
 // std::invalid_argument for a held type outside that list, for a string that
-// is not valid UTF-8 and for `pretty` = true, which this host does not offer.
+// is not valid UTF-8, for a number that is not finite and for `pretty` =
+// true, which this host does not offer.
 KELCORE_EXPORT UTF8String GetJSONUTF8String(const boost::any& value, bool pretty);
 
 }  // namespace kelcore::serialization

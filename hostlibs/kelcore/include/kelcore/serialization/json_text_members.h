@@ -18,8 +18,8 @@ struct JsonTextMember {
 };
 using JsonTextMembers = std::vector<JsonTextMember, allocator::STLAllocator<JsonTextMember>>;
 
-// Reads `text` exactly as JSONParse does (same grammar, UTF-8 checks and
-// nesting limit) and returns the members of its top-level object in the
+// Reads `text` exactly as JSONParse does (same grammar, UTF-8 checks, nesting
+// limit and range of numbers) and returns the members of its top-level object in the
 // order a walk of the JsonObject would give: ascending byte order of name,
 // and of duplicate names only the last. Nested arrays and objects are checked
 // but not kept. Returns none where JSONParse would give a null pointer or a

@@ -1,0 +1,96 @@
+// The kelab tool as a user runs it: commands, output, exit statuses.
+
+#include <gtest/gtest.h>
+
+#include "testsupport/run_process.h"
+#include "testsupport/temp_dir.h"
+
+namespace {
+
+using testsupport::ProcessResult;
+
+class KelabCliTest : public ::testing::Test {
+ protected:
+  ProcessResult Kelab(const std::string& arguments) {
+    return testsupport::RunProcess(std::string("\"") + KELAB_PATH + "\" " + arguments, scratch_);
+  }
+  std::string Docs() const { return "\"" + docs_.path().string() + "\""; }
+  std::filesystem::path StateFile(const std::string& user) const {
+    return docs_ / "Users" / user / "ABExperiment";
+  }
+  void WriteState(const std::string& user, const std::string& text) {
+    std::filesystem::create_directories(StateFile(user).parent_path());
+    testsupport::WriteAll(StateFile(user), text);
+  }
+
+  testsupport::TempDir docs_;
+  testsupport::TempDir scratch_;
+};
+
+const char kState[] = R"({"checkout":"{\"campaignId\":\"12\",\"challengerType\":\"copy\",)"
+                      R"(\"variation\":\"challenger\",\"variationId\":\"v-12\"}",)"
+                      R"("onboarding":"{\"variation\":\"CONTROL\"}"})";
+
+TEST_F(KelabCliTest, ShowPrintsTheStoredAssignmentsAsTableAndJson) {
+  WriteState("alice", kState);
+  ProcessResult r = Kelab("show --user alice --docs " + Docs());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("checkout    challenger (1)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("onboarding  intended_control (0)  none"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("(absent)"), std::string::npos) << r.out;
+
+  r = Kelab("show --json --file \"" + StateFile("alice").string() + "\"");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            R"([{"experiment":"checkout","variation":"challenger","variationValue":1,)"
+            R"("challengerType":"copy","variationId":"v-12","campaignId":"12"},)"
+            R"({"experiment":"onboarding","variation":"intended_control","variationValue":0,)"
+            R"("challengerType":"none","variationId":null,"campaignId":null}])"
+            "\n");
+
+  r = Kelab("show --user nobody --docs " + Docs());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("no stored assignments"), std::string::npos);
+}
+
+TEST_F(KelabCliTest, CheckNamesTheBadMemberAndNeverModifiesTheFile) {
+  WriteState("good", kState);
+  ProcessResult r = Kelab("check --user good --docs " + Docs());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("OK, 2 assignments"), std::string::npos) << r.out;
+
+  const std::pair<std::string, std::string> bad[] = {
+      {"{\"e\":\"{}\"", "not valid JSON"},
+      {"[]", "the file is an array; expected a JSON object"},
+      {R"({"e":{}})", R"(member "e" is an object; expected a string)"},
+      {R"({"e":"{\"campaignId\":12}"})", R"(record member "campaignId" is a number)"},
+      {R"({"e":"nope"})", R"(member "e": the record text is not valid JSON)"},
+  };
+  for (const auto& [text, message] : bad) {
+    WriteState("bad", text);
+    r = Kelab("check --user bad --docs " + Docs());
+    EXPECT_EQ(r.status, 1) << text;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    EXPECT_EQ(testsupport::ReadAll(StateFile("bad")), text);
+    EXPECT_EQ(Kelab("show --user bad --docs " + Docs()).status, 1);
+  }
+}
+
+TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneClearLine) {
+  for (const std::string& args :
+       {std::string(""), std::string("frobnicate"), std::string("show"),
+        std::string("show --user a --file b"), std::string("show --user ../etc"),
+        std::string("check --nonsense")}) {
+    const ProcessResult r = Kelab(args);
+    EXPECT_EQ(r.status, 2) << args << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("kelab: ", 0), 0u) << args << ": " << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
+    EXPECT_TRUE(r.out.empty()) << args;
+  }
+  const ProcessResult help = Kelab("show --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Examples:"), std::string::npos) << help.out;
+}
+
+}  // namespace
