@@ -1,11 +1,36 @@
 #!/usr/bin/env bash
-# Builds the library and runs the kelab demonstration in a scratch documents
-# folder (removed afterwards).
+# Builds the library and kelab, then shows the forced-control road in a
+# scratch documents folder (removed afterwards): a user with one stored
+# assignment, two registered experiments, and a read that falls back to the
+# default value, which the library records as forced control.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >/dev/null
 cmake --preset default >/dev/null
 cmake --build --preset default --target kelab >/dev/null
+kelab=build/default/bin/kelab
 docs=$(mktemp -d)
 trap 'rm -rf "$docs"' EXIT
-KEL_USER_DOCS_DIR="$docs" build/default/bin/kelab
+
+if [[ -t 1 ]]; then bold=$'\033[1m' plain=$'\033[0m'; else bold='' plain=''; fi
+say() { printf '\n%s$ %s%s\n' "$bold" "$*" "$plain"; }
+
+# A stored assignment from an earlier session: checkoutFlow, challenger.
+mkdir -p "$docs/Users/demo-user"
+printf '%s' '{"checkoutFlow":"{\"campaignId\":\"4711\",\"challengerType\":\"copy\",\"variation\":\"challenger\",\"variationId\":\"checkout-b\"}"}' \
+  >"$docs/Users/demo-user/ABExperiment"
+
+say kelab show --docs DOCS --user demo-user
+"$kelab" show --docs "$docs" --user demo-user
+
+say kelab run --docs DOCS --user demo-user --experiment checkoutFlow --experiment newOnboarding \
+  --read checkoutFlow_variation --read newOnboarding_variation --read newOnboarding_variationId
+"$kelab" run --docs "$docs" --user demo-user --experiment checkoutFlow --experiment newOnboarding \
+  --read checkoutFlow_variation --read newOnboarding_variation --read newOnboarding_variationId
+
+say kelab check --docs DOCS --user demo-user
+"$kelab" check --docs "$docs" --user demo-user
+
+say "kelab run ... again: the forced record now answers, nothing falls back"
+"$kelab" run --docs "$docs" --user demo-user --experiment checkoutFlow --experiment newOnboarding \
+  --read newOnboarding_variation

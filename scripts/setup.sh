@@ -9,6 +9,7 @@ packages=(
   libboost1.81-dev libboost-thread1.81-dev libboost-json1.81-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev clang-format clang clang-14 libclang-rt-14-dev
+  valgrind
 )
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine64)

@@ -77,6 +77,50 @@ TEST_F(KelabCliTest, CheckNamesTheBadMemberAndNeverModifiesTheFile) {
   }
 }
 
+TEST_F(KelabCliTest, RunRecordsForcedControlForAFeatureThatFellBack) {
+  WriteState("demo", R"({"checkout":"{\"variation\":\"challenger\",\"variationId\":\"b\"}"})");
+  ProcessResult r = Kelab("run --docs " + Docs() +
+                          " --user demo --experiment checkout --experiment onboarding"
+                          " --read checkout_variation --read onboarding_variation");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("returned true"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("checkout_variation = 1  (override)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("onboarding_variation = 0  (default taken) -> forced-control update queued"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("UI thread ran 1 update."), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("onboarding_variation = 3\n"), std::string::npos) << r.out;
+  EXPECT_NE(testsupport::ReadAll(StateFile("demo")).find(R"(\"variation\":\"forced_control\")"),
+            std::string::npos);
+
+  // The next session finds the forced record: nothing falls back any more.
+  r = Kelab("run --docs " + Docs() +
+            " --user demo --experiment onboarding --read onboarding_variation");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("onboarding_variation = 3  (override)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("UI thread ran 0 updates."), std::string::npos) << r.out;
+}
+
+TEST_F(KelabCliTest, RunHonoursTheExperimentSwitch) {
+  const ProcessResult r = Kelab("run --docs " + Docs() +
+                                " --user u --debug-entry ABExperiment.enable=false"
+                                " --experiment exp --read exp_variation");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Registered experiments:\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("UI thread ran 0 updates."), std::string::npos) << r.out;
+}
+
+TEST_F(KelabCliTest, UnsafeUserIsRejectedAndNothingIsCreated) {
+  for (const std::string user : {"../escape", "CON", "a:b"}) {
+    const ProcessResult r =
+        Kelab("run --docs " + Docs() + " --user \"" + user + "\" --experiment e");
+    EXPECT_NE(r.status, 0) << user;
+    EXPECT_EQ(r.err.rfind("kelab: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("folder name"), std::string::npos) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(docs_.path())) << user;
+  }
+}
+
 TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneClearLine) {
   for (const std::string& args :
        {std::string(""), std::string("frobnicate"), std::string("show"),

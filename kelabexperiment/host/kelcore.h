@@ -10,6 +10,8 @@
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/locale.h"
 #include "kelcore/serialization/json.h"
+#include "kelcore/serialization/json_object_writer.h"
+#include "kelcore/serialization/json_text_members.h"
 #include "kelcore/string/conversions.h"
 #include "kelcore/string/string_types.h"
 #include "kelcore/utility/immutable_string.h"

@@ -15,9 +15,10 @@ namespace {
 using kelappsupport::feature::RemoveOverride;
 
 void WithdrawOverrides(const UTF8String& experimentId) {
+  FeatureNames names(experimentId);
   for (const UTF8String* member :
        {&kVariationMember, &kVariationIdMember, &kCampaignIdMember, &kChallengerTypeMember}) {
-    RemoveOverride(FeatureName(experimentId, *member));
+    RemoveOverride(names.Of(*member));
   }
 }
 

@@ -3,6 +3,7 @@
 // constants, the start-up registration, then the script definition registrar.
 
 #include "kelcore/config/initializer_registrar.h"
+#include "scripting/ab_experiment_script_definition.h"
 #include "startup/module_constants.h"
 
 namespace kelabexperiment {
@@ -49,6 +50,11 @@ class ABExperimentInitializer : public kelcore::config::InitializerRegistrar {
 };
 
 const ABExperimentInitializer gInitializer;
+
+// Hands the host the script class "ABExperimentScript"; made last, so that
+// it is taken back first at unload.
+const kelscripting::factory::ScriptObjectDefinitionRegistrar gScriptRegistrar(
+    new scripting::ABExperimentScriptInitiator);
 
 }  // namespace
 }  // namespace kelabexperiment

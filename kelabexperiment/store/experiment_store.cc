@@ -7,31 +7,33 @@
 
 namespace kelabexperiment {
 
-using kelcore::serialization::JsonObject;
-
 ExperimentStore::ExperimentStore(const UTF8String& statePath) : statePath_(statePath) { Load(); }
 
 void ExperimentStore::Load() {
   if (statePath_.empty()) return;
-  const UTF8String text = ReadStateFile(statePath_);
+  UTF8String text = ReadStateFile(statePath_);
   if (text.empty()) return;
-  const auto parsed = kelcore::serialization::JSONParse(text);
-  if (!parsed) throw boost::bad_any_cast();
-  for (const auto& [experimentId, value] : boost::any_cast<const JsonObject&>(*parsed)) {
-    if (!value) throw boost::bad_any_cast();
-    const VariationRecord record = ParseStoredRecord(boost::any_cast<const UTF8String&>(*value));
+  auto members = kelcore::serialization::JSONParseTextMembers(text);
+  UTF8String().swap(text);  // the file's bytes are not needed any more
+  if (!members) throw boost::bad_any_cast();
+  for (auto& [experimentId, recordText] : *members) {
+    if (!recordText) throw boost::bad_any_cast();
+    VariationRecord record = ParseStoredRecord(*recordText);
+    recordText.reset();  // keeps the load's peak memory near the store's own size
     ApplyOverrides(experimentId, record);
-    records_.emplace(experimentId, record);
+    // Members come in ascending order: each one goes at the end.
+    records_.emplace_hint(records_.end(), std::move(experimentId), std::move(record));
   }
 }
 
 void ExperimentStore::Save() {
-  boost::any root = JsonObject();
+  // Records are in byte order of identifier, as a JsonObject would keep them.
+  kelcore::serialization::JsonObjectWriter root;
   for (const auto& [experimentId, record] : records_) {
     if (!kelcore::string::IsValidUTF8(experimentId)) continue;
-    kelcore::serialization::AddToObject(root, experimentId, SerializeRecord(record), false);
+    root.Add(experimentId, SerializeRecord(record));
   }
-  const UTF8String text = kelcore::serialization::GetJSONUTF8String(root, false);
+  const UTF8String text = root.Finish();
   if (statePath_.empty()) return;
   WriteStateFileAtomically(statePath_, text);
 }

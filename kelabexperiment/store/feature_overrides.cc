@@ -14,6 +14,18 @@ UTF8String FeatureName(const UTF8String& experimentId, const UTF8String& member)
   return name;
 }
 
+FeatureNames::FeatureNames(const UTF8String& experimentId)
+    : stem_(experimentId.size() + kFeatureNameSeparator.size()) {
+  name_.reserve(stem_ + kChallengerTypeMember.size());  // the longest member name
+  name_.append(experimentId).append(kFeatureNameSeparator);
+}
+
+const UTF8String& FeatureNames::Of(const UTF8String& member) {
+  name_.resize(stem_);
+  name_.append(member);
+  return name_;
+}
+
 int VariationFeatureValue(VariationKind kind) {
   switch (kind) {
     case VariationKind::Challenger:
@@ -31,14 +43,15 @@ int VariationFeatureValue(VariationKind kind) {
 void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& record) {
   constexpr auto kCategory = OverrideDataCategory::kExperiment;
   namespace feature = kelappsupport::feature;
-  feature::SetOverrideData(FeatureName(experimentId, kVariationMember),
-                           VariationFeatureValue(record.variation), kCategory);
-  feature::SetOverrideStringData(FeatureName(experimentId, kChallengerTypeMember),
+  FeatureNames names(experimentId);
+  feature::SetOverrideData(names.Of(kVariationMember), VariationFeatureValue(record.variation),
+                           kCategory);
+  feature::SetOverrideStringData(names.Of(kChallengerTypeMember),
                                  TextOrEmpty(record.challengerType), kCategory);
-  feature::SetOverrideStringData(FeatureName(experimentId, kVariationIdMember),
-                                 TextOrEmpty(record.variationId), kCategory);
-  feature::SetOverrideStringData(FeatureName(experimentId, kCampaignIdMember),
-                                 TextOrEmpty(record.campaignId), kCategory);
+  feature::SetOverrideStringData(names.Of(kVariationIdMember), TextOrEmpty(record.variationId),
+                                 kCategory);
+  feature::SetOverrideStringData(names.Of(kCampaignIdMember), TextOrEmpty(record.campaignId),
+                                 kCategory);
 }
 
 }  // namespace kelabexperiment

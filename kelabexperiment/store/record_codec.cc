@@ -6,38 +6,43 @@
 
 namespace kelabexperiment {
 
-using kelcore::serialization::JsonObject;
-
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
   VariationRecord record;
-  const auto parsed = kelcore::serialization::JSONParse(recordText);
-  if (!parsed) throw boost::bad_any_cast();
-  const auto& object = boost::any_cast<const JsonObject&>(*parsed);
+  auto members = kelcore::serialization::JSONParseTextMembers(recordText);
+  if (!members) throw boost::bad_any_cast();
   record.challengerType = kNoneText;
-  for (const auto& [name, value] : object) {
-    if (!value) throw boost::bad_any_cast();
-    const auto& text = boost::any_cast<const UTF8String&>(*value);
+  for (auto& [name, text] : *members) {
+    if (!text) throw boost::bad_any_cast();
     if (EqualsIgnoreCase(name, kVariationMember)) {
-      record.variation = VariationKindFromText(text);
+      record.variation = VariationKindFromText(*text);
     } else if (EqualsIgnoreCase(name, kVariationIdMember)) {
-      record.variationId = text;
+      record.variationId = std::move(*text);
     } else if (EqualsIgnoreCase(name, kCampaignIdMember)) {
-      record.campaignId = text;
+      record.campaignId = std::move(*text);
     } else if (EqualsIgnoreCase(name, kChallengerTypeMember)) {
-      record.challengerType = text;
+      record.challengerType = std::move(*text);
     }
   }
   return record;
 }
 
 UTF8String SerializeRecord(const VariationRecord& record) {
-  using kelcore::serialization::AddToObject;
-  boost::any object = JsonObject();
-  AddToObject(object, kCampaignIdMember, TextOrEmpty(record.campaignId), false);
-  AddToObject(object, kVariationIdMember, TextOrEmpty(record.variationId), false);
-  AddToObject(object, kVariationMember, VariationKindToText(record.variation), false);
-  AddToObject(object, kChallengerTypeMember, TextOrEmpty(record.challengerType), false);
-  return kelcore::serialization::GetJSONUTF8String(object, false);
+  const UTF8String& campaignId = TextOrEmpty(record.campaignId);
+  const UTF8String& challengerType = TextOrEmpty(record.challengerType);
+  const UTF8String variation = VariationKindToText(record.variation);
+  const UTF8String& variationId = TextOrEmpty(record.variationId);
+  // Room for the four names and the punctuation, so the text grows once.
+  constexpr std::size_t kNamesAndPunctuation = 80;
+  kelcore::serialization::JsonObjectWriter object(kNamesAndPunctuation + campaignId.size() +
+                                                  challengerType.size() + variation.size() +
+                                                  variationId.size());
+  // In byte order of name, as a JsonObject keeps members, so that the text
+  // is the same as it always was.
+  object.Add(kCampaignIdMember, campaignId);
+  object.Add(kChallengerTypeMember, challengerType);
+  object.Add(kVariationMember, variation);
+  object.Add(kVariationIdMember, variationId);
+  return object.Finish();
 }
 
 }  // namespace kelabexperiment

@@ -14,7 +14,8 @@ bool EqualsIgnoreCase(const UTF8String& a, const UTF8String& b) {
   if (a.size() != b.size()) return false;
   const auto& facet = ByteCaseFacet();
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (facet.toupper(a[i]) != facet.toupper(b[i])) return false;
+    // Equal bytes map alike; only differing ones need the facet's call.
+    if (a[i] != b[i] && facet.toupper(a[i]) != facet.toupper(b[i])) return false;
   }
   return true;
 }

@@ -37,6 +37,7 @@ void PrintAssignmentTable(std::ostream& out, const std::vector<StoredAssignment>
       line += " " + row[i];
       if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 1, ' ');
     }
+    line.erase(line.find_last_not_of(' ') + 1);
     out << line << "\n";
   }
 }

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.name("kelab");
   app.footer("Run 'kelab COMMAND --help' for a command's options and examples.\n");
+  kelab::AddRunCommand(app);
   kelab::AddShowCommand(app);
   kelab::AddCheckCommand(app);
   try {

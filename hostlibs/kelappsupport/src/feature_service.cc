@@ -1,6 +1,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "kelappsupport/feature/feature_inspection.h"
@@ -20,12 +21,21 @@ using kelcore::string::ToStd;
 
 using Handler = std::function<void(UTF8String)>;
 
+struct Override {
+  std::variant<int, UTF8String> value;
+  OverrideDataCategory category;
+};
+
+// Hashed by name: a host sets tens of thousands of overrides at start-up and
+// reads features all the time, and nothing here needs them in order.
 struct Service {
   std::mutex mutex;
-  std::map<std::string, OverrideValue, std::less<>> overrides;
-  std::map<std::string, std::vector<Handler>, std::less<>> handlers;
+  std::unordered_map<std::string, Override> overrides;
+  std::unordered_map<std::string, std::vector<Handler>> handlers;
   unsigned int nextRegistration = 1;
   std::shared_ptr<ScopedCallRecorder::Log> recorder;
+  // Holds the name being looked up, so that lookups do not allocate.
+  std::string key;
 };
 
 Service& TheService() {
@@ -33,18 +43,27 @@ Service& TheService() {
   return *service;
 }
 
+// REQUIRES: the service mutex is held. Returns s.key holding `name`.
+const std::string& KeyOf(Service& s, const UTF8String& name) {
+  s.key.assign(kelcore::string::View(name));
+  return s.key;
+}
+
+// Records the call that `make` builds, only while a recorder listens.
 // REQUIRES: the service mutex is held.
-void Record(Service& s, FeatureCall call) {
+template <typename MakeCall>
+void Record(Service& s, MakeCall&& make) {
   if (!s.recorder) return;
+  FeatureCall call = make();
   std::lock_guard<std::mutex> lock(s.recorder->mutex);
   s.recorder->calls.push_back(std::move(call));
 }
 
-void SetOverride(const UTF8String& name, OverrideValue value, FeatureCall call) {
-  Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  s.overrides.insert_or_assign(ToStd(name), std::move(value));
-  Record(s, std::move(call));
+// REQUIRES: the service mutex is held.
+void SetOverride(Service& s, const UTF8String& name, Override value) {
+  // try_emplace leaves `value` alone when the name is present.
+  auto [it, inserted] = s.overrides.try_emplace(KeyOf(s, name), std::move(value));
+  if (!inserted) it->second = std::move(value);
 }
 
 // Runs the feature's handlers after a read took its default.
@@ -53,9 +72,9 @@ void DefaultTaken(const UTF8String& name) {
   {
     Service& s = TheService();
     std::lock_guard<std::mutex> lock(s.mutex);
-    auto it = s.handlers.find(kelcore::string::View(name));
+    auto it = s.handlers.find(KeyOf(s, name));
     if (it != s.handlers.end()) handlers = it->second;
-    Record(s, {FeatureCall::Kind::kDefaultTaken, ToStd(name), {}});
+    Record(s, [&] { return FeatureCall{FeatureCall::Kind::kDefaultTaken, ToStd(name), {}}; });
   }
   for (const Handler& handler : handlers) handler(name);
 }
@@ -65,7 +84,7 @@ template <typename T>
 std::optional<T> FindOverride(const UTF8String& name) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto it = s.overrides.find(kelcore::string::View(name));
+  auto it = s.overrides.find(KeyOf(s, name));
   if (it == s.overrides.end()) return std::nullopt;
   if (const T* value = std::get_if<T>(&it->second.value)) return *value;
   return std::nullopt;
@@ -74,31 +93,38 @@ std::optional<T> FindOverride(const UTF8String& name) {
 }  // namespace
 
 void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCategory category) {
-  SetOverride(featureName, {value, category},
-              {FeatureCall::Kind::kSetInt, ToStd(featureName), value, category});
+  Service& s = TheService();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  SetOverride(s, featureName, {value, category});
+  Record(s, [&] {
+    return FeatureCall{FeatureCall::Kind::kSetInt, ToStd(featureName), value, category};
+  });
 }
 
 void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
                            OverrideDataCategory category) {
-  std::string text = ToStd(value);
-  SetOverride(featureName, {text, category},
-              {FeatureCall::Kind::kSetString, ToStd(featureName), text, category});
+  Service& s = TheService();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  Record(s, [&] {
+    return FeatureCall{FeatureCall::Kind::kSetString, ToStd(featureName), ToStd(value), category};
+  });
+  SetOverride(s, featureName, {std::move(value), category});
 }
 
 void RemoveOverride(const UTF8String& featureName) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto it = s.overrides.find(kelcore::string::View(featureName));
+  auto it = s.overrides.find(KeyOf(s, featureName));
   if (it != s.overrides.end()) s.overrides.erase(it);
-  Record(s, {FeatureCall::Kind::kRemove, ToStd(featureName), {}});
+  Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRemove, ToStd(featureName), {}}; });
 }
 
 unsigned int RegisterDefaultValueTakenNotification(const UTF8String& featureName,
                                                    std::function<void(UTF8String)> handler) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.handlers[ToStd(featureName)].push_back(std::move(handler));
-  Record(s, {FeatureCall::Kind::kRegister, ToStd(featureName), {}});
+  s.handlers[KeyOf(s, featureName)].push_back(std::move(handler));
+  Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRegister, ToStd(featureName), {}}; });
   const unsigned int number = s.nextRegistration++;
   if (s.nextRegistration == 0) s.nextRegistration = 1;
   return number;
@@ -112,9 +138,7 @@ FeatureRead<int> ReadIntFeature(const UTF8String& featureName, int defaultValue)
 
 FeatureRead<UTF8String> ReadStringFeature(const UTF8String& featureName,
                                           const UTF8String& defaultValue) {
-  if (auto value = FindOverride<std::string>(featureName)) {
-    return {kelcore::string::FromStd(*value), true};
-  }
+  if (auto value = FindOverride<UTF8String>(featureName)) return {std::move(*value), true};
   DefaultTaken(featureName);
   return {defaultValue, false};
 }
@@ -122,13 +146,23 @@ FeatureRead<UTF8String> ReadStringFeature(const UTF8String& featureName,
 std::map<std::string, OverrideValue> SnapshotOverrides() {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  return {s.overrides.begin(), s.overrides.end()};
+  std::map<std::string, OverrideValue> snapshot;
+  for (const auto& [name, entry] : s.overrides) {
+    OverrideValue value{0, entry.category};
+    if (const auto* text = std::get_if<UTF8String>(&entry.value)) {
+      value.value = ToStd(*text);
+    } else {
+      value.value = std::get<int>(entry.value);
+    }
+    snapshot.emplace(name, std::move(value));
+  }
+  return snapshot;
 }
 
 std::size_t CountNotifications(const UTF8String& featureName) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto it = s.handlers.find(kelcore::string::View(featureName));
+  auto it = s.handlers.find(KeyOf(s, featureName));
   return it == s.handlers.end() ? 0 : it->second.size();
 }
 

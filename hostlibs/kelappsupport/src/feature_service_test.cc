@@ -86,6 +86,34 @@ TEST_F(FeatureServiceTest, RecorderSeesCallsInOrder) {
   EXPECT_EQ(calls[3].name, "E_variation");
 }
 
+// Thousands of overrides, as a host sets at start-up: replacing, kind changes
+// and removals must leave exactly what a plain ordered map would hold.
+TEST_F(FeatureServiceTest, ManyOverridesMatchAnOrderedModel) {
+  std::map<std::string, OverrideValue> model;
+  constexpr auto kCategory = OverrideDataCategory::kExperiment;
+  for (int i = 0; i < 5000; ++i) {
+    const std::string name = "Experiment" + std::to_string(i % 1700) + "_variationId";
+    if (i % 7 == 0) {
+      SetOverrideData(Bytes(name), i, kCategory);
+      model.insert_or_assign(name, OverrideValue{i, kCategory});
+    } else if (i % 11 == 0) {
+      RemoveOverride(Bytes(name));
+      model.erase(name);
+    } else {
+      const std::string text = "value-" + std::to_string(i) + std::string(i % 40, 'x');
+      SetOverrideStringData(Bytes(name), Bytes(text), kCategory);
+      model.insert_or_assign(name, OverrideValue{text, kCategory});
+    }
+  }
+  EXPECT_EQ(SnapshotOverrides(), model);
+  const auto& [name, value] = *model.rbegin();
+  if (const auto* text = std::get_if<std::string>(&value.value)) {
+    EXPECT_EQ(ReadStringFeature(Bytes(name), Bytes("")).value, Bytes(*text));
+  } else {
+    EXPECT_EQ(ReadIntFeature(Bytes(name), -1).value, std::get<int>(value.value));
+  }
+}
+
 TEST_F(FeatureServiceTest, ConcurrentWritersAndReadersStayConsistent) {
   std::atomic<int> handled{0};
   RegisterDefaultValueTakenNotification(Bytes("F"), [&](UTF8String) { ++handled; });

@@ -1,6 +1,7 @@
 #include "kelcore/string/conversions.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace kelcore::string {
 namespace {
@@ -148,6 +149,18 @@ UTF8String StdToUTF8String(const std::string& text) { return FromStd(text); }
 
 bool IsValidUTF8(const UTF8String& text) noexcept {
   for (std::size_t pos = 0; pos < text.size();) {
+    // Runs of ASCII, the common case, are checked eight bytes at a time.
+    if (std::uint64_t word; pos + sizeof word <= text.size()) {
+      std::memcpy(&word, text.data() + pos, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        pos += sizeof word;
+        continue;
+      }
+    }
+    if (text[pos] < 0x80) {
+      ++pos;
+      continue;
+    }
     char32_t cp;
     bool valid;
     pos += DecodeUTF8(text.data(), text.size(), pos, cp, valid);

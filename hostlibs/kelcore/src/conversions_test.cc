@@ -47,6 +47,19 @@ TEST(ConversionsTest, IllFormedUTF8BecomesReplacementAndIsReported) {
   }
 }
 
+// ASCII is checked in blocks of eight bytes: a bad sequence must be found
+// at every position relative to a block, and a good one accepted there.
+TEST(ConversionsTest, ValidityDoesNotDependOnWhereASequenceFalls) {
+  for (std::size_t at = 0; at < 20; ++at) {
+    const std::string prefix(at, 'a');
+    for (const char* bad : {"\xFF", "\xC3", "\xC3(", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+      EXPECT_FALSE(IsValidUTF8(Bytes(prefix + bad + "tail-of-ascii"))) << at << " " << bad;
+      EXPECT_FALSE(IsValidUTF8(Bytes(prefix + bad))) << at << " " << bad;
+    }
+    EXPECT_TRUE(IsValidUTF8(Bytes(prefix + "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" + prefix)));
+  }
+}
+
 TEST(ConversionsTest, IllFormedUTF16BecomesReplacement) {
   UnicodeErrorCode error = UnicodeErrorCode::kNone;
   std::size_t at = 99;

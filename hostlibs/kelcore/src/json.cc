@@ -6,6 +6,7 @@
 
 #include <boost/json.hpp>
 
+#include "json_limits.h"
 #include "kelcore/string/conversions.h"
 
 namespace kelcore::serialization {
@@ -13,7 +14,7 @@ namespace {
 
 namespace bj = boost::json;
 
-constexpr std::size_t kMaxDepth = 64;
+constexpr std::size_t kMaxDepth = kJsonMaxDepth;
 
 // A parsed number beyond the range of a double: it has no JSON spelling to
 // write back, so the document counts as unparsable.

@@ -1,0 +1,132 @@
+// The memory that loading a 10,000-record store adds, next to the file's size.
+//
+// Every heap allocation of the process is counted here (operator new is
+// replaced), so Boost.JSON's own buffers, boost::any holders and shared_ptr
+// control blocks count as well as the host containers. The feature service's
+// override table is reported on its own line: the store is loaded once to
+// fill it, dropped (the overrides stay, as they would for the next user's
+// load of the same experiments), and loaded again; the second load then
+// overwrites equal overrides and what it adds is the store and its transient
+// parse alone.
+
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+
+#include <boost/optional.hpp>
+
+#include "baselines.h"
+#include "kelappsupport/feature/feature_inspection.h"
+#include "kelcore/allocator/memory_recycler.h"
+#include "scratch_folder.h"
+#include "store/experiment_store.h"
+#include "testsupport/temp_dir.h"
+#include "workload.h"
+
+namespace {
+
+std::atomic<std::size_t> gLive{0};
+std::atomic<std::size_t> gPeak{0};
+
+void* Count(void* block) {
+  if (block == nullptr) return nullptr;
+  const std::size_t live = gLive.fetch_add(malloc_usable_size(block)) + malloc_usable_size(block);
+  std::size_t peak = gPeak.load();
+  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
+  }
+  return block;
+}
+
+void Uncount(void* block) {
+  if (block != nullptr) gLive.fetch_sub(malloc_usable_size(block));
+  std::free(block);
+}
+
+void* Allocate(std::size_t bytes) {
+  if (void* block = Count(std::malloc(bytes == 0 ? 1 : bytes))) return block;
+  throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t bytes) { return Allocate(bytes); }
+void* operator new[](std::size_t bytes) { return Allocate(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+  return Count(std::malloc(bytes == 0 ? 1 : bytes));
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
+  return Count(std::malloc(bytes == 0 ? 1 : bytes));
+}
+void operator delete(void* block) noexcept { Uncount(block); }
+void operator delete[](void* block) noexcept { Uncount(block); }
+void operator delete(void* block, std::size_t) noexcept { Uncount(block); }
+void operator delete[](void* block, std::size_t) noexcept { Uncount(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Uncount(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Uncount(block); }
+
+namespace {
+
+constexpr std::size_t kRecords = 10000;
+constexpr double kTargetRatio = 4.0;
+
+struct Added {
+  std::size_t peak;  // high-water mark above the starting level
+  std::size_t kept;  // still allocated at the end
+  std::size_t recyclerPeak;
+};
+
+// Runs `work` and reports what it added to the heap.
+template <typename Work>
+Added Measure(Work&& work) {
+  using kelcore::allocator::MemoryRecycler;
+  const std::size_t start = gLive.load();
+  gPeak.store(start);
+  MemoryRecycler::ResetPeak();
+  const std::uint64_t recyclerStart = MemoryRecycler::GetStats().liveBytes;
+  work();
+  return {gPeak.load() - start, gLive.load() - start,
+          static_cast<std::size_t>(MemoryRecycler::GetStats().peakBytes - recyclerStart)};
+}
+
+void Line(const char* what, std::size_t bytes, std::size_t fileSize) {
+  std::printf("  %-62s %11zu bytes  %5.2f x file\n", what, bytes,
+              static_cast<double>(bytes) / static_cast<double>(fileSize));
+}
+
+}  // namespace
+
+int main() {
+  const testsupport::TempDir scratch;
+  const auto file = kelab_bench::ScratchFolder(scratch.path(), "memory") / "state";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << kelab_bench::StateFileText(kelab_bench::MakeRecords(kRecords));
+  }
+  const std::size_t fileSize = std::filesystem::file_size(file);
+  const auto path = kelcore::string::FromStd(file.u8string());
+
+  kelappsupport::feature::ResetFeatureService();
+  boost::optional<kelabexperiment::ExperimentStore> store;
+  const Added first = Measure([&] { store.emplace(path); });
+  store.reset();  // the overrides stay set
+  const Added load = Measure([&] { store.emplace(path); });
+  const std::size_t overrideTable = first.kept - load.kept;
+  store.reset();
+  kelab_bench::ParsedState parsed;
+  const Added baseline = Measure([&] { parsed = kelab_bench::BaselineLoad(file.string()); });
+
+  std::printf("memory of loading a %zu-record store (file %zu bytes)\n", kRecords, fileSize);
+  Line("peak added by the load (store + transient parse)", load.peak, fileSize);
+  Line("  of it through the host allocator (MemoryRecycler)", load.recyclerPeak, fileSize);
+  Line("store kept after the load", load.kept, fileSize);
+  Line("host override table (feature service, on its own)", overrideTable, fileSize);
+  Line("direct Boost.JSON load, for comparison (peak)", baseline.peak, fileSize);
+  const double ratio = static_cast<double>(load.peak) / static_cast<double>(fileSize);
+  std::printf("peak added by the load / file size: %.2f   target <= %.1f   %s\n", ratio,
+              kTargetRatio, ratio <= kTargetRatio ? "met" : "NOT MET");
+  return 0;
+}

@@ -1,0 +1,108 @@
+#include "kelcore/serialization/json_text_members.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "kelcore/serialization/json.h"
+#include "testsupport/printers.h"
+#include "testsupport/temp_dir.h"
+
+namespace kelcore::serialization {
+namespace {
+
+UTF8String Bytes(std::string_view text) { return string::FromStd(text); }
+
+// Members as one line, "name=text|" or "name#|" for a value that is not text;
+// "(none)" for no object.
+std::string Line(const std::vector<std::pair<std::string, const UTF8String*>>& members) {
+  std::string out;
+  for (const auto& [name, text] : members) {
+    out += name + (text ? "=" + string::ToStd(*text) : std::string("#")) + "|";
+  }
+  return out;
+}
+
+// What a walk of JSONParse's object gives.
+std::string ViaJsonParse(const UTF8String& text) {
+  const JsonValuePtr parsed = JSONParse(text);
+  const auto* object = parsed ? boost::any_cast<JsonObject>(parsed.get()) : nullptr;
+  if (object == nullptr) return "(none)";
+  std::vector<std::pair<std::string, const UTF8String*>> members;
+  for (const auto& [name, value] : *object) {
+    members.emplace_back(string::ToStd(name),
+                         value ? boost::any_cast<UTF8String>(value.get()) : nullptr);
+  }
+  return Line(members);
+}
+
+std::string ViaReader(const UTF8String& text) {
+  const auto read = JSONParseTextMembers(text);
+  if (!read) return "(none)";
+  std::vector<std::pair<std::string, const UTF8String*>> members;
+  for (const JsonTextMember& m : *read) {
+    members.emplace_back(string::ToStd(m.name), m.text ? &*m.text : nullptr);
+  }
+  return Line(members);
+}
+
+TEST(JsonTextMembersTest, ReadsMembersInObjectOrderWithTheLastOfEqualNames) {
+  EXPECT_EQ(ViaReader(Bytes(R"({"b":"1","B":"2","n":5,"b":"3","o":{"x":"y"},"a":[["s"]],)"
+                            R"("e":"q\"\u00e9\t","z":null,"":""})")),
+            "=|B=2|a#|b=3|e=q\"\xC3\xA9\t|n#|o#|z#|");
+  EXPECT_TRUE(JSONParseTextMembers(Bytes("{}"))->empty());
+}
+
+TEST(JsonTextMembersTest, RejectsWhatJsonParseRejectsAndEveryTopLevelOtherThanAnObject) {
+  for (const char* text : {"", "{", "{\"a\":}", "{\"a\":1} x", "null", "[]", "\"s\"", "7", "true",
+                           "{\"a\":\"b\"", "{\"a\" \"b\"}", "{'a':'b'}", "{\"a\":\"b\",}"}) {
+    EXPECT_FALSE(JSONParseTextMembers(Bytes(text))) << text;
+  }
+  EXPECT_FALSE(JSONParseTextMembers(Bytes("{\"a\":\"\xC3\x28\"}")));  // not UTF-8
+  EXPECT_FALSE(JSONParseTextMembers(Bytes("{\"\xFF\":\"x\"}")));
+  const std::string deep = "{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}";
+  EXPECT_TRUE(JSONParseTextMembers(Bytes(deep)));
+  EXPECT_FALSE(
+      JSONParseTextMembers(Bytes("{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}")));
+  EXPECT_EQ(JSONParseTextMembers(Bytes(" {\"a\":\"b\"} \n"))->size(), 1u);
+}
+
+// Texts longer than the parser's buffer arrive in parts.
+TEST(JsonTextMembersTest, LongEscapedNamesAndTextsArriveWhole) {
+  std::string name, escaped, plain;
+  for (int i = 0; i < 3000; ++i) {
+    name += "n\\t";
+    escaped += "\\\"x\\u00e9";
+    plain += "\"x\xC3\xA9";
+  }
+  const auto members = JSONParseTextMembers(Bytes("{\"" + name + "\":\"" + escaped + "\"}"));
+  ASSERT_TRUE(members);
+  ASSERT_EQ(members->size(), 1u);
+  EXPECT_EQ(members->front().name.size(), 6000u);
+  EXPECT_EQ(members->front().text, Bytes(plain));
+}
+
+// Every document of the shared JSON parsing suite, wrapped as a member value
+// and as it is: the reader agrees with a walk of JSONParse's result.
+TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
+  const char* shared = std::getenv("KELAB_SHARED_DIR");
+  const auto folder = shared == nullptr ? std::filesystem::path()
+                                        : std::filesystem::path(shared) / "corpora" /
+                                              "json-test-suite" / "test_parsing";
+  if (folder.empty() || !std::filesystem::is_directory(folder)) {
+    GTEST_SKIP() << "JSON test suite not found at " << folder;
+  }
+  int compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string document = testsupport::ReadAll(entry.path());
+    for (const std::string& text : {document, "{\"m\":" + document + ",\"k\":\"v\"}"}) {
+      EXPECT_EQ(ViaReader(Bytes(text)), ViaJsonParse(Bytes(text))) << entry.path().filename();
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 500);
+}
+
+}  // namespace
+}  // namespace kelcore::serialization

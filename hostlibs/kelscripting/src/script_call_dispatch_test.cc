@@ -1,0 +1,320 @@
+// Where a call of a script member runs, for every combination of the item's
+// flags and the context's.
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
+
+#include "kelcore/threads/cpu_bound_executor.h"
+#include "kelscripting/definition/script_item_definition.h"
+#include "kelscripting/native_promise.h"
+#include "kelscripting/script_exception.h"
+#include "kelscripting/script_object.h"
+#include "kelscripting/threads/ui_thread.h"
+
+namespace kelscripting::definition {
+namespace {
+
+using kelcore::string::FromStd;
+using kelcore::threads::AsyncExecutor;
+using kelcore::threads::ScopedExecutorFactory;
+using ::testing::HasSubstr;
+using threads::PendingUITaskCount;
+using threads::RunPendingUITasks;
+using threads::UIThreadRunner;
+
+class Target : public ScriptObject {
+ public:
+  Target() : ScriptObject("Target") {}
+};
+class Stranger : public ScriptObject {
+ public:
+  Stranger() : ScriptObject("Stranger") {}
+};
+
+using Item = ScriptItemDefinition<Target>;
+constexpr Item::Flags kExecutor = ScriptItemDefinitionBase::kRunsOnExecutor;
+constexpr Item::Flags kUI = ScriptItemDefinitionBase::kRunsOnUIThread;
+constexpr ScriptContext::Flags kPromises = ScriptContext::kTakesPromises;
+
+// Records the runs of a member function that answers true.
+struct Probe {
+  std::atomic<int> calls{0};
+  std::atomic<bool> onUIThread{false};
+  std::thread::id thread;  // read only after the call is known to be over
+
+  Item::Function Function() {
+    return [this](ScriptArgumentList*, ScriptValueMap* result, Target*) {
+      thread = std::this_thread::get_id();
+      onUIThread = threads::IsUIThread();
+      ++calls;
+      PropertyType<bool>().Validate(true, result);
+    };
+  }
+};
+
+// Keeps posted tasks until the test runs them.
+class QueueExecutor : public AsyncExecutor {
+ public:
+  bool Post(const boost::function<void()>& task, std::uint32_t flags) override {
+    if (!accepts || flags != 0) return false;
+    tasks.push_back(task);
+    return true;
+  }
+  void RunAll() {
+    for (auto& task : std::exchange(tasks, {})) task();
+  }
+  bool accepts = true;
+  std::vector<boost::function<void()>> tasks;
+};
+
+class UIRefusal {
+ public:
+  UIRefusal() { threads::SetUIThreadAcceptsTasks(false); }
+  ~UIRefusal() { threads::SetUIThreadAcceptsTasks(true); }
+};
+
+boost::intrusive_ptr<Item> MakeItem(Item::Flags flags, Item::Function primary) {
+  boost::intrusive_ptr<Item> item(
+      new Item(flags, FromStd("probe"), PropertyType<bool>(), {}, FromStd("")));
+  item->SetPrimary(std::move(primary));
+  return item;
+}
+
+template <typename T = Target>
+boost::intrusive_ptr<T> ObjectIn(ScriptContext::Flags contextFlags) {
+  boost::intrusive_ptr<T> object(new T);
+  object->SetContext(new ScriptContext(contextFlags));
+  return object;
+}
+
+bool ResultIsTrue(const ScriptValueMap& map) {
+  const ScriptValue result = GetScriptResult(map);
+  return result && boost::any_cast<bool>(*result);
+}
+
+std::shared_ptr<NativePromise> PromiseIn(const ScriptValueMap& map) {
+  const ScriptValue result = GetScriptResult(map);
+  if (!result) return nullptr;
+  return std::dynamic_pointer_cast<NativePromise>(
+      boost::any_cast<std::shared_ptr<NativeObject>>(*result));
+}
+
+std::string RejectionText(const NativePromise& promise) {
+  const auto outcome = promise.Wait();
+  EXPECT_EQ(outcome.state, NativePromise::State::kRejected);
+  EXPECT_EQ(outcome.type, ScriptTransferTypeInfo::Of<UTF8String>());
+  return kelcore::string::ToStd(boost::any_cast<UTF8String>(*GetScriptResult(outcome.payload)));
+}
+
+class ScriptCallDispatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(PendingUITaskCount(), 0u); }
+  void TearDown() override { RunPendingUITasks(); }
+
+  // Invokes `item` on `object` with no arguments.
+  ScriptTransferTypeInfo Invoke(Item& item, ScriptObjectBase& object) {
+    return item.Invoke(&arguments_, &result_, &object);
+  }
+
+  ScriptArgumentList arguments_;
+  ScriptValueMap result_;
+  Probe probe_;
+};
+
+TEST_F(ScriptCallDispatchTest, DirectItemsRunAtOnceOnTheCallingThread) {
+  const struct {
+    Item::Flags item;
+    ScriptContext::Flags context;
+  } cases[] = {{0, 0}, {kExecutor, 0}, {0, kPromises}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.item + c.context);
+    result_.clear();
+    const auto item = MakeItem(c.item, probe_.Function());
+    EXPECT_EQ(Invoke(*item, *ObjectIn(c.context)), ScriptTransferTypeInfo::Of<bool>());
+    EXPECT_TRUE(ResultIsTrue(result_));
+    EXPECT_EQ(probe_.thread, std::this_thread::get_id());
+    EXPECT_FALSE(probe_.onUIThread);
+  }
+  EXPECT_EQ(probe_.calls, 3);
+}
+
+TEST_F(ScriptCallDispatchTest, UIThreadItemsOutsidePromiseContextsWaitForTheUIThread) {
+  UIThreadRunner runner(nullptr);
+  for (const Item::Flags flags : {kUI, kUI | kExecutor}) {
+    result_.clear();
+    const auto item = MakeItem(flags, probe_.Function());
+    item->SetSynchronousTimeout(-1);
+    EXPECT_EQ(Invoke(*item, *ObjectIn(0)), ScriptTransferTypeInfo::Of<bool>());
+    EXPECT_TRUE(probe_.onUIThread);
+    EXPECT_TRUE(ResultIsTrue(result_));  // copied back from the UI thread
+  }
+  EXPECT_EQ(probe_.calls, 2);
+}
+
+TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPromiseFromTheExecutorEvenWithTheUIBitSet) {
+  const auto executor = boost::make_shared<QueueExecutor>();
+  const ScopedExecutorFactory factory([executor] { return executor; });
+  for (const Item::Flags flags : {kExecutor, kExecutor | kUI}) {
+    result_.clear();
+    const auto object = ObjectIn(kPromises);
+    const auto item = MakeItem(flags, probe_.Function());
+    EXPECT_EQ(Invoke(*item, *object), ScriptTransferTypeInfo::Of<std::shared_ptr<NativeObject>>());
+    const auto promise = PromiseIn(result_);
+    ASSERT_TRUE(promise);
+    EXPECT_EQ(promise->GetContextHandle(), object->GetContextHdl());
+    EXPECT_EQ(promise->GetState(), NativePromise::State::kPending);
+    EXPECT_EQ(executor->tasks.size(), 1u);
+    EXPECT_EQ(PendingUITaskCount(), 0u);
+
+    executor->RunAll();
+    const auto outcome = promise->Wait();
+    EXPECT_EQ(outcome.state, NativePromise::State::kResolved);
+    EXPECT_EQ(outcome.type, ScriptTransferTypeInfo::Of<bool>());
+    EXPECT_TRUE(ResultIsTrue(outcome.payload));
+  }
+  EXPECT_EQ(probe_.calls, 2);
+}
+
+TEST_F(ScriptCallDispatchTest, ThePoolRunsPromiseCallsOnAWorker) {
+  const auto item = MakeItem(kExecutor, probe_.Function());
+  Invoke(*item, *ObjectIn(kPromises));
+  const auto promise = PromiseIn(result_);
+  ASSERT_TRUE(promise);
+  EXPECT_EQ(promise->Wait().state, NativePromise::State::kResolved);
+  EXPECT_NE(probe_.thread, std::this_thread::get_id());
+}
+
+TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPromiseFromTheUIThread) {
+  const auto item = MakeItem(kUI, probe_.Function());
+  Invoke(*item, *ObjectIn(kPromises));
+  const auto promise = PromiseIn(result_);
+  ASSERT_TRUE(promise);
+  EXPECT_EQ(probe_.calls, 0);
+  EXPECT_EQ(RunPendingUITasks(), 1u);
+  EXPECT_TRUE(probe_.onUIThread);
+  EXPECT_TRUE(ResultIsTrue(promise->Wait().payload));
+}
+
+TEST_F(ScriptCallDispatchTest, APromiseCallThatCannotStartThrowsAndLeavesTheResultAlone) {
+  result_[FromStd("kept")] = boost::make_shared<boost::any>(1);
+  const auto object = ObjectIn(kPromises);
+  auto message = [&](Item::Flags flags) -> std::string {
+    try {
+      Invoke(*MakeItem(flags, probe_.Function()), *object);
+    } catch (const InternalErrorException& e) {
+      return e.what();
+    }
+    return "started";
+  };
+  {
+    const ScopedExecutorFactory none([] { return boost::shared_ptr<AsyncExecutor>(); });
+    EXPECT_EQ(message(kExecutor),
+              "cannot start the call of \"probe\": no CPU-bound executor is available");
+  }
+  {
+    const auto refusing = boost::make_shared<QueueExecutor>();
+    refusing->accepts = false;
+    const ScopedExecutorFactory factory([refusing] { return refusing; });
+    EXPECT_THAT(message(kExecutor), HasSubstr("the CPU-bound executor refused it"));
+  }
+  {
+    const UIRefusal refusal;
+    EXPECT_THAT(message(kUI), HasSubstr("the UI thread refused it"));
+  }
+  EXPECT_EQ(result_.size(), 1u);
+  EXPECT_EQ(result_.count(FromStd("kept")), 1u);
+  EXPECT_EQ(probe_.calls, 0);
+}
+
+TEST_F(ScriptCallDispatchTest, FailuresInsideAPromiseCallRejectItWithTheirMessage) {
+  const auto executor = boost::make_shared<QueueExecutor>();
+  const ScopedExecutorFactory factory([executor] { return executor; });
+  const auto object = ObjectIn(kPromises);
+  Invoke(*MakeItem(kExecutor, [](ScriptArgumentList*, ScriptValueMap*,
+                                 Target*) { throw std::runtime_error("disk full"); }),
+         *object);
+  const auto standard = PromiseIn(result_);
+  Invoke(*MakeItem(kExecutor, [](ScriptArgumentList*, ScriptValueMap*, Target*) { throw 42; }),
+         *object);
+  const auto other = PromiseIn(result_);
+  ASSERT_TRUE(standard && other);
+  EXPECT_NO_THROW(executor->RunAll());
+  EXPECT_EQ(RejectionText(*standard), "disk full");
+  EXPECT_EQ(RejectionText(*other), "Error");
+}
+
+TEST_F(ScriptCallDispatchTest, AUITaskThatStartsAfterItsCallerLeftDoesNotRun) {
+  const auto item = MakeItem(kUI, probe_.Function());
+  item->SetSynchronousTimeout(0);
+  result_[FromStd("stale")] = boost::make_shared<boost::any>(1);
+  Invoke(*item, *ObjectIn(0));  // nobody runs the UI queue: the wait ends unanswered
+  EXPECT_TRUE(result_.empty());
+  EXPECT_EQ(PendingUITaskCount(), 1u);
+  EXPECT_EQ(RunPendingUITasks(), 1u);
+  EXPECT_EQ(probe_.calls, 0);
+}
+
+TEST_F(ScriptCallDispatchTest, ACallerThatStopsWaitingGetsNothingOrTheWholeResult) {
+  const auto item = MakeItem(kUI, probe_.Function());
+  item->SetSynchronousTimeout(0);
+  const auto object = ObjectIn(0);
+  {
+    UIThreadRunner runner(nullptr);
+    for (int i = 0; i < 100; ++i) {
+      result_.clear();
+      Invoke(*item, *object);  // the task may be running while the wait ends
+      EXPECT_TRUE(result_.empty() || (result_.size() == 1u && ResultIsTrue(result_)));
+    }
+  }
+  EXPECT_LE(probe_.calls, 100);
+}
+
+TEST_F(ScriptCallDispatchTest, CallsThatCannotRunDoNothing) {
+  const auto item = MakeItem(0, probe_.Function());
+  const auto target = ObjectIn(0);
+  result_[FromStd("kept")] = boost::make_shared<boost::any>(1);
+  const auto boolType = ScriptTransferTypeInfo::Of<bool>();
+  EXPECT_EQ(item->Invoke(nullptr, &result_, target.get()), boolType);
+  EXPECT_EQ(item->Invoke(&arguments_, nullptr, target.get()), boolType);
+  EXPECT_EQ(item->Invoke(&arguments_, &result_, nullptr), boolType);
+  EXPECT_EQ(Invoke(*item, *ObjectIn<Stranger>(0)), boolType);
+  EXPECT_EQ(Invoke(*MakeItem(0, Item::Function()), *target), boolType);
+  EXPECT_EQ(item->InvokeSecondary(&arguments_, &result_, target.get()), boolType);  // none set
+  EXPECT_EQ(probe_.calls, 0);
+  EXPECT_EQ(result_.size(), 1u);
+}
+
+TEST_F(ScriptCallDispatchTest, SecondaryFunctionsNeverAnswerWithAPromise) {
+  const auto item = MakeItem(kUI, Item::Function());
+  item->SetSecondary(probe_.Function());
+  item->SetSynchronousTimeout(-1);
+  UIThreadRunner runner(nullptr);
+  EXPECT_EQ(item->InvokeSecondary(&arguments_, &result_, ObjectIn(kPromises).get()),
+            ScriptTransferTypeInfo::Of<bool>());
+  EXPECT_TRUE(probe_.onUIThread);
+  EXPECT_TRUE(ResultIsTrue(result_));
+}
+
+TEST_F(ScriptCallDispatchTest, DirectAndWaitedCallsLetErrorsReachTheCaller) {
+  const auto throwing = MakeItem(0, [](ScriptArgumentList*, ScriptValueMap*, Target*) {
+    throw std::runtime_error("bad call");
+  });
+  EXPECT_THROW(Invoke(*throwing, *ObjectIn(0)), std::runtime_error);
+
+  // A waited call's result is checked against the declared type.
+  const auto wrongType = MakeItem(kUI, [](ScriptArgumentList*, ScriptValueMap* result, Target*) {
+    PropertyType<UTF8String>().Validate(FromStd("text"), result);
+  });
+  wrongType->SetSynchronousTimeout(-1);
+  UIThreadRunner runner(nullptr);
+  EXPECT_THROW(Invoke(*wrongType, *ObjectIn(0)), ScriptException);
+}
+
+}  // namespace
+}  // namespace kelscripting::definition

@@ -1,0 +1,81 @@
+#include "kelscripting/definition/script_definitions.h"
+
+#include <utility>
+
+#include "kelscripting/script_exception.h"
+
+namespace kelscripting::definition {
+namespace {
+
+struct Current {
+  std::mutex mutex;
+  boost::intrusive_ptr<ScriptDefinitions> registry;  // null: the process's own
+};
+
+Current& TheCurrent() {
+  static Current* current = new Current;  // outlives every module's statics
+  return *current;
+}
+
+}  // namespace
+
+boost::intrusive_ptr<ScriptDefinitions> ScriptDefinitions::GetInstance() {
+  Current& c = TheCurrent();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  if (c.registry) return c.registry;
+  static ScriptDefinitions* const processWide = [] {
+    auto* registry = new ScriptDefinitions;
+    registry->MakeImmortal();  // modules may drop references to it at any time, even at exit
+    return registry;
+  }();
+  return processWide;
+}
+
+ScriptDefinitions::ScriptDefinitions() = default;
+ScriptDefinitions::~ScriptDefinitions() = default;
+
+void ScriptDefinitions::AddObjectDefinition(
+    const kelcore::UTF8String& name, boost::intrusive_ptr<ScriptObjectDefinitionBase> definition) {
+  if (!definition) {
+    throw ScriptException("no definition given for script class \"" + kelcore::string::ToStd(name) +
+                          '"');
+  }
+  definition->Seal();
+  std::lock_guard<std::mutex> lock(mutex_);
+  objects_.insert_or_assign(name, std::move(definition));
+}
+
+boost::intrusive_ptr<ScriptObjectDefinitionBase> ScriptDefinitions::FindObjectDefinition(
+    const kelcore::UTF8String& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = objects_.find(name);
+  return it == objects_.end() ? nullptr : it->second;
+}
+
+void ScriptDefinitions::AddScriptComponentGroupDefinition(
+    const std::string& typeName, boost::intrusive_ptr<ScriptComponentDefinition> component) {
+  if (!component) throw ScriptException("no component given for " + typeName);
+  std::lock_guard<std::mutex> lock(mutex_);
+  components_[typeName].push_back(std::move(component));
+}
+
+ScriptDefinitions::ComponentList ScriptDefinitions::GetScriptComponentGroupDefinitions(
+    const std::string& typeName) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = components_.find(typeName);
+  return it == components_.end() ? ComponentList() : it->second;
+}
+
+ScopedScriptDefinitions::ScopedScriptDefinitions() : registry_(new ScriptDefinitions) {
+  Current& c = TheCurrent();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  previous_ = std::exchange(c.registry, registry_);
+}
+
+ScopedScriptDefinitions::~ScopedScriptDefinitions() {
+  Current& c = TheCurrent();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  c.registry = std::move(previous_);
+}
+
+}  // namespace kelscripting::definition

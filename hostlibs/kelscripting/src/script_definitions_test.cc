@@ -1,0 +1,242 @@
+// Defining script classes, registering them and making their objects.
+
+#include <algorithm>
+#include <tuple>
+
+#include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
+
+#include "kelscripting/definition/script_definition_context.h"
+#include "kelscripting/definition/script_object_definition.h"
+#include "kelscripting/engine/script_calls.h"
+#include "kelscripting/factory/script_object_definition_registrar.h"
+#include "kelscripting/script_exception.h"
+
+namespace kelscripting {
+namespace {
+
+using definition::ScopedScriptDefinitions;
+using definition::ScriptComponentDefinition;
+using definition::ScriptDefinitionContext;
+using definition::ScriptDefinitions;
+using definition::ScriptObjectDefinition;
+using definition::ScriptObjectDefinitionBase;
+using kelcore::string::FromStd;
+
+// A script class that counts what its definition asks of it.
+class Widget : public ScriptObject {
+ public:
+  static constexpr const char* kScriptClassName = "Widget";
+  Widget() : ScriptObject(kScriptClassName) {}
+
+  bool echo(bool value) { return value; }
+
+  void SetFactoryObject() override {
+    ++factoryCalls;
+    ScriptObject::SetFactoryObject();
+  }
+  boost::intrusive_ptr<ScriptAdapter> GetAdapter() override {
+    ++adapterRequests;
+    return ScriptObject::GetAdapter();
+  }
+
+  int factoryCalls = 0;
+  int adapterRequests = 0;
+};
+
+// A definition of some other class, to be current while Widget's members are
+// declared.
+class OtherDefinition : public ScriptObjectDefinitionBase {
+ public:
+  OtherDefinition() : ScriptObjectDefinitionBase(FromStd("Other"), FromStd("")) {}
+  void DefineMembers() override {}
+  void AcceptHook(std::function<void()>) override {}
+  boost::intrusive_ptr<ScriptObject> CreateInstance(
+      const boost::intrusive_ptr<ScriptContext>&) override {
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+template <>
+void definition::ScriptObjectDefinition<Widget>::DefineMembers() {
+  const ScriptDefinitionContext context(this);
+  if (sCurrent) sCurrent.Get()->AddOrModifyNamespace(FromStd("widgets"), 0x10);
+  // 0x200000 lies outside the method-flag mask and must not reach the item.
+  AddMethod("echo", std::make_tuple(ParameterType<bool>("value")), PropertyType<bool>(),
+            &Widget::echo, true, 0x380000, "echoes its argument", 0x20000);
+}
+
+namespace {
+
+boost::intrusive_ptr<ScriptComponentDefinition> Component(const char* name) {
+  return new ScriptComponentDefinition(FromStd(name));
+}
+
+boost::intrusive_ptr<ScriptContext> Context(ScriptContext::Flags flags = 0) {
+  return new ScriptContext(flags);
+}
+
+std::vector<std::string> Names(const ScriptObject::ComponentList& components) {
+  std::vector<std::string> names;
+  for (const auto& c : components) names.push_back(kelcore::string::ToStd(c->GetName()));
+  return names;
+}
+
+TEST(ScriptDefinitionsTest, DefineObjectRegistersTheClassWithMembersAndComponentsInOrder) {
+  ScopedScriptDefinitions scope;
+  ScriptDefinitions& registry = *scope.Get();
+  const std::string typeName = ReadableTypeName(typeid(Widget));
+  EXPECT_EQ(typeName.rfind("class ", 0), 0u) << typeName;
+  registry.AddScriptComponentGroupDefinition(typeName, Component("second-added-first"));
+  registry.AddScriptComponentGroupDefinition("class Unrelated", Component("unrelated"));
+  registry.AddScriptComponentGroupDefinition(typeName, Component("then-this"));
+  EXPECT_FALSE(registry.TakeDefinitionsChanged());
+
+  registry.DefineObject<Widget>();
+
+  EXPECT_TRUE(registry.TakeDefinitionsChanged());
+  EXPECT_FALSE(registry.TakeDefinitionsChanged());
+  const auto def = registry.FindObjectDefinition(FromStd("Widget"));
+  ASSERT_TRUE(def);
+  EXPECT_TRUE(def->IsSealed());
+  EXPECT_EQ(def->GetDescription(), FromStd("Widget script object"));
+  ASSERT_NE(def->GetObjectType(), nullptr);
+  EXPECT_EQ(*def->GetObjectType(), typeid(Widget));
+  EXPECT_EQ(def->GetNamespace(), FromStd("widgets"));
+  EXPECT_EQ(def->GetObjectFlags(true), 0x10u);
+  EXPECT_EQ(def->GetObjectFlags(false), 0u);
+  EXPECT_EQ(Names({def->ComponentsBegin(), def->ComponentsEnd()}),
+            (std::vector<std::string>{"second-added-first", "then-this"}));
+  const auto echo = def->FindProperty(FromStd("echo"));
+  ASSERT_TRUE(echo);
+  EXPECT_EQ(echo->GetFlags(), 0x1A0044u);  // option bit 6, masked flags, method bit 2
+  EXPECT_EQ(echo->GetDescription(), FromStd("echoes its argument"));
+  ASSERT_EQ(echo->GetParameters().size(), 1u);
+  EXPECT_EQ(echo->GetParameters()[0].GetName(), FromStd("value"));
+  EXPECT_THROW(def->AddComponent(Component("late")), ScriptException);
+}
+
+TEST(ScriptDefinitionsTest, OnlyFactoryObjectsHaveTheirPendingAdapterMadeOnce) {
+  ScopedScriptDefinitions scope;
+  scope.Get()->AddScriptComponentGroupDefinition(ReadableTypeName(typeid(Widget)), Component("c1"));
+  scope.Get()->AddScriptComponentGroupDefinition(ReadableTypeName(typeid(Widget)), Component("c2"));
+  scope.Get()->DefineObject<Widget>();
+  const auto def = scope.Get()->FindObjectDefinition(FromStd("Widget"));
+  const auto context = Context();
+
+  const auto plain = def->CreateInstance(context);
+  auto* widget = dynamic_cast<Widget*>(plain.get());
+  ASSERT_NE(widget, nullptr);
+  EXPECT_EQ(widget->GetDefinition(), def);
+  EXPECT_EQ(widget->GetContextHdl(), context->GetHandle());
+  EXPECT_EQ(Names(widget->GetComponents()), (std::vector<std::string>{"c1", "c2"}));
+  EXPECT_EQ(widget->factoryCalls, 0);
+  EXPECT_EQ(widget->adapterRequests, 0);
+  EXPECT_FALSE(widget->IsPending());
+  EXPECT_FALSE(widget->HasAdapter());
+  EXPECT_FALSE(widget->IsEventTarget());
+
+  const auto made = def->CreateFactoryInstance(context);
+  auto* factoryWidget = dynamic_cast<Widget*>(made.get());
+  ASSERT_NE(factoryWidget, nullptr);
+  EXPECT_EQ(factoryWidget->factoryCalls, 1);
+  EXPECT_EQ(factoryWidget->adapterRequests, 1);
+  EXPECT_FALSE(factoryWidget->IsPending());
+  const auto adapter = factoryWidget->GetAdapter();
+  ASSERT_TRUE(adapter);
+  EXPECT_EQ(adapter->GetClassName(), FromStd("Widget"));
+  EXPECT_EQ(adapter->GetContextHandle(), context->GetHandle());
+
+  EXPECT_FALSE(def->CreateInstance(nullptr));
+  EXPECT_FALSE(def->CreateFactoryInstance(nullptr));
+}
+
+TEST(ScriptDefinitionsTest, EventTargetClassesMakeEventTargets) {
+  boost::intrusive_ptr<ScriptObjectDefinition<Widget>> def(
+      new ScriptObjectDefinition<Widget>(FromStd("Widget"), FromStd("")));
+  def->SetObjectFlags(ScriptObjectDefinitionBase::kEventTarget);
+  EXPECT_TRUE(def->CreateInstance(Context())->IsEventTarget());
+}
+
+TEST(ScriptDefinitionsTest, MembersGoOnlyToTheCurrentUnsealedDefinitionOfTheirClass) {
+  // Registered before its members were declared: it is sealed, so it never
+  // becomes current and gets nothing.
+  ScopedScriptDefinitions scope;
+  boost::intrusive_ptr<ScriptObjectDefinition<Widget>> sealed(
+      new ScriptObjectDefinition<Widget>(FromStd("Widget"), FromStd("")));
+  scope.Get()->AddObjectDefinition(FromStd("Widget"), sealed);
+  sealed->DefineMembers();
+  EXPECT_FALSE(sealed->FindProperty(FromStd("echo")));
+  EXPECT_TRUE(sealed->GetNamespace().empty());
+
+  // Another class's definition is current: Widget's method does not go there.
+  boost::intrusive_ptr<OtherDefinition> other(new OtherDefinition);
+  {
+    const ScriptDefinitionContext context(other);
+    EXPECT_EQ(ScriptObjectDefinitionBase::sCurrent.Get(), other.get());
+    definition::ScriptObjectDefinitionBaseT<Widget>::AddMethod(
+        "echo", std::make_tuple(ParameterType<bool>("value")), PropertyType<bool>(), &Widget::echo,
+        false, 0, "", 0);
+  }
+  EXPECT_FALSE(other->FindProperty(FromStd("echo")));
+  EXPECT_FALSE(ScriptObjectDefinitionBase::sCurrent);
+}
+
+TEST(ScriptDefinitionsTest, ARegistrarHandsTheHostItsInitiatorUntilDestroyed) {
+  const std::string typeName = ReadableTypeName(typeid(Widget));
+  auto registered = [&] {
+    const auto types = factory::RegisteredObjectTypes();
+    return std::count(types.begin(), types.end(), typeName);
+  };
+  boost::intrusive_ptr<factory::ScriptObjectDefinitionInitiator<Widget>> initiator(
+      new factory::ScriptObjectDefinitionInitiator<Widget>);
+  std::function<void()> definer;
+  boost::intrusive_ptr<ScriptDefinitions> first;
+  {
+    const factory::ScriptObjectDefinitionRegistrar registrar(initiator);
+    EXPECT_EQ(registered(), 1);
+    ScopedScriptDefinitions scope;
+    EXPECT_GE(factory::RunRegisteredDefiners(), 1u);
+    EXPECT_TRUE(scope.Get()->FindObjectDefinition(FromStd("Widget")));
+    first = scope.Get();
+    definer = initiator->GetDefiner();  // bound to the registry current now
+  }
+  EXPECT_EQ(registered(), 0);
+  ScopedScriptDefinitions later;
+  first->AddObjectDefinition(FromStd("Widget"), new OtherDefinition);
+  definer();
+  EXPECT_TRUE(first->FindObjectDefinition(FromStd("Widget"))->FindProperty(FromStd("echo")));
+  EXPECT_FALSE(later.Get()->FindObjectDefinition(FromStd("Widget")));
+  EXPECT_THROW(factory::ScriptObjectDefinitionRegistrar(nullptr), ScriptException);
+}
+
+TEST(ScriptCallsTest, ScriptCodeMakesObjectsAndCallsMethodsByName) {
+  ScopedScriptDefinitions scope;
+  scope.Get()->DefineObject<Widget>();
+  try {
+    engine::CreateScriptObject(*scope.Get(), FromStd("Gadget"), Context());
+    FAIL() << "an unknown class made an object";
+  } catch (const ScriptException& e) {
+    EXPECT_STREQ(e.what(), "no script class named \"Gadget\"");
+  }
+  EXPECT_THROW(engine::CreateScriptObject(*scope.Get(), FromStd("Widget"), nullptr),
+               ScriptException);
+
+  const auto object = engine::CreateScriptObject(*scope.Get(), FromStd("Widget"), Context());
+  const auto call = engine::CallScriptMethod(
+      *object, FromStd("echo"), ScriptArgumentList{boost::make_shared<boost::any>(true)});
+  EXPECT_EQ(call.type, ScriptTransferTypeInfo::Of<bool>());
+  EXPECT_TRUE(boost::any_cast<bool>(*GetScriptResult(call.values)));
+  EXPECT_THROW(engine::CallScriptMethod(*object, FromStd("echo"), {}), ScriptArgumentException);
+  try {
+    engine::CallScriptMethod(*object, FromStd("nope"), {});
+    FAIL() << "an unknown method ran";
+  } catch (const ScriptException& e) {
+    EXPECT_STREQ(e.what(), "\"Widget\" has no method \"nope\"");
+  }
+}
+
+}  // namespace
+}  // namespace kelscripting

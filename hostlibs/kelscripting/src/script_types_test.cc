@@ -1,0 +1,69 @@
+#include <memory>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
+
+#include "kelscripting/script_exception.h"
+#include "kelscripting/types/parameter_type.h"
+#include "kelscripting/types/property_type.h"
+
+namespace kelscripting {
+namespace {
+
+using kelcore::string::FromStd;
+using ::testing::HasSubstr;
+
+ScriptValue Value(const boost::any& any) { return boost::make_shared<boost::any>(any); }
+
+std::string ArgumentError(const ParameterType<bool>& type, std::size_t index,
+                          const ScriptArgumentList& arguments) {
+  try {
+    type.Validate(index, arguments);
+  } catch (const ScriptArgumentException& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+TEST(ParameterTypeTest, GivesTheArgumentOfItsTypeOrNamesWhatIsWrong) {
+  const ParameterType<bool> flag("freeUser");
+  const ParameterType<UTF8String> text("quillUserID");
+  const ScriptArgumentList arguments{Value(FromStd("u1")), Value(true), ScriptValue(),
+                                     Value(boost::any()), Value(7)};
+  EXPECT_EQ(text.Validate(0, arguments), FromStd("u1"));
+  EXPECT_TRUE(flag.Validate(1, arguments));
+
+  EXPECT_EQ(ArgumentError(flag, 0, arguments),
+            "argument 0 (\"freeUser\") must be bool, got string");
+  EXPECT_EQ(ArgumentError(flag, 2, arguments),
+            "argument 2 (\"freeUser\") is missing; expected bool");
+  EXPECT_THAT(ArgumentError(flag, 3, arguments), HasSubstr("is missing"));
+  EXPECT_THAT(ArgumentError(flag, 4, arguments), HasSubstr("must be bool, got C++ type int"));
+  EXPECT_EQ(ArgumentError(flag, 9, arguments),
+            "argument 9 (\"freeUser\") is missing; expected bool");
+  EXPECT_THROW(text.Validate(1, arguments), ScriptException);  // no conversion from bool
+}
+
+TEST(PropertyTypeTest, StoresTheResultAndRecheckingCatchesAForeignType) {
+  ScriptValueMap map;
+  const PropertyType<bool> result;
+  EXPECT_EQ(result.Validate(true, &map), &map);
+  ASSERT_EQ(map.size(), 1u);
+  EXPECT_TRUE(boost::any_cast<bool>(*GetScriptResult(map)));
+  EXPECT_NO_THROW(ReValidatePropertyValue(result.GetTransferTypeInfo(), map));
+  EXPECT_NO_THROW(ReValidatePropertyValue(result.GetTransferTypeInfo(), ScriptValueMap()));
+
+  PropertyType<UTF8String>().Validate(FromStd("late"), &map);  // replaces the bool
+  ASSERT_EQ(map.size(), 1u);
+  try {
+    ReValidatePropertyValue(result.GetTransferTypeInfo(), map);
+    FAIL() << "a string result passed as bool";
+  } catch (const ScriptException& e) {
+    EXPECT_STREQ(e.what(), "the call's result is string where bool was declared");
+  }
+  EXPECT_THROW(ReValidatePropertyValue(ScriptTransferTypeInfo(), map), ScriptException);
+}
+
+}  // namespace
+}  // namespace kelscripting

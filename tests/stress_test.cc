@@ -1,0 +1,110 @@
+// Everything at once, through the shared module: threads registering
+// experiments and reading features (which fires default-value handlers),
+// a UI thread running the merges they queue, and script calls of initialize.
+// Run under ThreadSanitizer in CI; bounded iterations, no timing.
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
+
+#include "kelabexperiment/kelabexperiment.h"
+#include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/feature/feature_reads.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/serialization/json.h"
+#include "kelscripting/definition/script_definitions.h"
+#include "kelscripting/engine/script_calls.h"
+#include "kelscripting/factory/script_object_definition_registrar.h"
+#include "kelscripting/threads/ui_thread.h"
+#include "testsupport/temp_dir.h"
+
+namespace {
+
+using kelcore::UTF8String;
+using kelcore::string::FromStd;
+
+constexpr int kExperiments = 40;
+constexpr int kReaders = 2;
+constexpr int kReadRounds = 15;
+constexpr int kInitializeCalls = 15;
+
+std::string Experiment(int i) { return "Stress" + std::to_string(i); }
+
+void CallInitialize(const std::string& user) {
+  const auto object = kelscripting::engine::CreateScriptObject(
+      *kelscripting::definition::ScriptDefinitions::GetInstance(), FromStd("ABExperimentScript"),
+      new kelscripting::ScriptContext(0));
+  kelscripting::ScriptArgumentList arguments{
+      boost::make_shared<boost::any>(FromStd(user)), boost::make_shared<boost::any>(FromStd("d")),
+      boost::make_shared<boost::any>(FromStd("s")), boost::make_shared<boost::any>(false)};
+  kelscripting::engine::CallScriptMethod(*object, FromStd("initialize"), std::move(arguments));
+}
+
+TEST(StressTest, ConcurrentRegistrationReadsMergesAndInitializeStayConsistent) {
+  testsupport::TempDir docs;
+  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs.path()));
+  kelscripting::factory::RunRegisteredDefiners();
+  std::mutex errorsMutex;
+  std::vector<std::string> errors;
+  {
+    kelscripting::threads::UIThreadRunner ui([&](std::exception_ptr e) {
+      std::lock_guard<std::mutex> lock(errorsMutex);
+      try {
+        std::rethrow_exception(e);
+      } catch (const std::exception& ex) {
+        errors.push_back(ex.what());
+      }
+    });
+    CallInitialize("stress");
+    std::vector<std::thread> threads;
+    threads.emplace_back([] {
+      for (int i = 0; i < kExperiments; ++i) {
+        kelabexperiment::RegisterExperimentIdentifier(
+            kelcore::utility::ImmutableString::Create(FromStd(Experiment(i))));
+      }
+    });
+    for (int r = 0; r < kReaders; ++r) {
+      threads.emplace_back([] {
+        for (int round = 0; round < kReadRounds; ++round) {
+          for (int i = 0; i < kExperiments; ++i) {
+            kelappsupport::feature::ReadIntFeature(FromStd(Experiment(i) + "_variation"), 0);
+            kelabexperiment::GetRegisteredExperimentIdentifiers();
+          }
+        }
+      });
+    }
+    threads.emplace_back([] {
+      for (int call = 0; call < kInitializeCalls; ++call) CallInitialize("stress");
+    });
+    for (auto& thread : threads) thread.join();
+  }  // the UI thread drains its queue, then stops
+  EXPECT_TRUE(errors.empty()) << errors.front();
+
+  // A last, quiet session: every experiment falls back once more, so each
+  // must end as forced control, and nothing else may be in the file.
+  CallInitialize("stress");
+  for (int i = 0; i < kExperiments; ++i) {
+    kelappsupport::feature::ReadIntFeature(FromStd(Experiment(i) + "_variation"), 0);
+  }
+  kelscripting::threads::RunPendingUITasks();
+  const auto text = testsupport::ReadAll(docs / "Users" / "stress" / "ABExperiment");
+  const auto parsed = kelcore::serialization::JSONParse(FromStd(text));
+  ASSERT_TRUE(parsed) << text;
+  const auto& records = boost::any_cast<const kelcore::serialization::JsonObject&>(*parsed);
+  ASSERT_EQ(records.size(), static_cast<std::size_t>(kExperiments)) << text;
+  for (int i = 0; i < kExperiments; ++i) {
+    const auto record = kelcore::serialization::GetVariantInObject(records, Experiment(i).c_str());
+    ASSERT_TRUE(record) << Experiment(i);
+    EXPECT_EQ(kelcore::string::ToStd(boost::any_cast<const UTF8String&>(*record)),
+              R"({"campaignId":"","challengerType":"none","variation":"forced_control",)"
+              R"("variationId":"forced_control"})");
+  }
+  kelappsupport::feature::ResetFeatureService();
+  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
+}
+
+}  // namespace
