@@ -9,6 +9,7 @@
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/serialization/json.h"
 #include "kelscripting/threads/ui_thread.h"
+#include "testsupport/feature_overrides.h"
 #include "testsupport/temp_dir.h"
 
 namespace {
@@ -19,25 +20,6 @@ namespace feature = kelappsupport::feature;
 
 UTF8String T(std::string_view text) { return kelcore::string::FromStd(text); }
 ImmutableString Id(std::string_view text) { return ImmutableString::Create(T(text)); }
-
-// The four features of `id` as "variation|challengerType|variationId|campaignId"
-// from the override table ("-" where none), without reading them.
-std::string Overrides(const std::string& id) {
-  const auto overrides = feature::SnapshotOverrides();
-  std::string out;
-  for (const char* member : {"variation", "challengerType", "variationId", "campaignId"}) {
-    auto it = overrides.find(id + "_" + member);
-    out += out.empty() ? "" : "|";
-    if (it == overrides.end()) {
-      out += "-";
-    } else if (const int* n = std::get_if<int>(&it->second.value)) {
-      out += std::to_string(*n);
-    } else {
-      out += std::get<std::string>(it->second.value);
-    }
-  }
-  return out;
-}
 
 void InitializeUser(std::string_view user) {
   EXPECT_EQ(kelabexperiment::Initialize(Id(user), Id("desktop"), Id("retail"), true),
@@ -56,10 +38,10 @@ TEST(ForcedControlTest, DefaultFallbackForcesControlAndItSticksForThatUserOnly) 
   // is taken, which queues the forced-control update for the UI thread.
   const auto read = feature::ReadIntFeature(T("Exp_variation"), 0);
   EXPECT_FALSE(read.fromOverride);
-  EXPECT_EQ(Overrides("Exp"), "-|-|-|-");
+  EXPECT_EQ(testsupport::FeatureOverrides("Exp"), "-|-|-|-");
   EXPECT_EQ(kelscripting::threads::RunPendingUITasks(), 1u);
 
-  EXPECT_EQ(Overrides("Exp"), "3|none|forced_control|");
+  EXPECT_EQ(testsupport::FeatureOverrides("Exp"), "3|none|forced_control|");
   const auto state = kelcore::serialization::JSONParse(T(testsupport::ReadAll(stateFile)));
   ASSERT_TRUE(state);
   const auto& record =
@@ -73,9 +55,9 @@ TEST(ForcedControlTest, DefaultFallbackForcesControlAndItSticksForThatUserOnly) 
 
   // Another user starts clean; the first user gets the forced record back.
   InitializeUser("V");
-  EXPECT_EQ(Overrides("Exp"), "-|-|-|-");
+  EXPECT_EQ(testsupport::FeatureOverrides("Exp"), "-|-|-|-");
   InitializeUser("U");
-  EXPECT_EQ(Overrides("Exp"), "3|none|forced_control|");
+  EXPECT_EQ(testsupport::FeatureOverrides("Exp"), "3|none|forced_control|");
   EXPECT_EQ(kelscripting::threads::PendingUITaskCount(), 0u);
   EXPECT_FALSE(kelabexperiment::IsESDKInitializeComplete());
   kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());

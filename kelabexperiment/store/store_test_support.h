@@ -10,6 +10,7 @@
 
 #include "kelappsupport/feature/feature_inspection.h"
 #include "store/experiment_store.h"
+#include "testsupport/feature_overrides.h"
 #include "testsupport/printers.h"
 #include "testsupport/temp_dir.h"
 
@@ -27,24 +28,7 @@ class StoreTest : public ::testing::Test {
   void WriteFile(const std::string& text) const { testsupport::WriteAll(FilePath(), text); }
   std::string FileText() const { return testsupport::ReadAll(FilePath()); }
 
-  // The four features of `id` as "variation|challengerType|variationId|campaignId",
-  // "-" for a feature without override.
-  static std::string Features(const std::string& id) {
-    const auto overrides = kelappsupport::feature::SnapshotOverrides();
-    std::string out;
-    for (const char* member : {"variation", "challengerType", "variationId", "campaignId"}) {
-      auto it = overrides.find(id + "_" + member);
-      if (!out.empty()) out += "|";
-      if (it == overrides.end()) {
-        out += "-";
-      } else if (const int* n = std::get_if<int>(&it->second.value)) {
-        out += std::to_string(*n);
-      } else {
-        out += std::get<std::string>(it->second.value);
-      }
-    }
-    return out;
-  }
+  static std::string Features(const std::string& id) { return testsupport::FeatureOverrides(id); }
 
   testsupport::TempDir temp_;
 };

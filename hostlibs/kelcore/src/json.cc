@@ -5,7 +5,9 @@
 #include <string>
 
 #include <boost/json.hpp>
+#include <boost/json/basic_parser_impl.hpp>
 
+#include "json_handler_base.h"
 #include "json_limits.h"
 #include "kelcore/string/conversions.h"
 
@@ -15,10 +17,6 @@ namespace {
 namespace bj = boost::json;
 
 constexpr std::size_t kMaxDepth = kJsonMaxDepth;
-
-// A parsed number beyond the range of a double: it has no JSON spelling to
-// write back, so the document counts as unparsable.
-struct NumberOutOfRange {};
 
 JsonValuePtr FromJson(const bj::value& v);
 
@@ -49,7 +47,6 @@ JsonValuePtr FromJson(const bj::value& v) {
     case bj::kind::uint64:
       return boost::make_shared<boost::any>(static_cast<std::uint64_t>(v.get_uint64()));
     case bj::kind::double_:
-      if (!std::isfinite(v.get_double())) throw NumberOutOfRange();
       return boost::make_shared<boost::any>(v.get_double());
     case bj::kind::string:
       return boost::make_shared<boost::any>(string::FromStd(v.get_string()));
@@ -106,13 +103,16 @@ JsonValuePtr JSONParse(const UTF8String& text) {
   bj::parse_options options;
   options.max_depth = kMaxDepth;
   boost::system::error_code ec;
-  bj::value parsed = bj::parse(string::View(text), ec, bj::storage_ptr(), options);
-  if (ec) return JsonValuePtr();
-  try {
-    return FromJson(parsed);
-  } catch (const NumberOutOfRange&) {
+  // A first pass sees every number, also those of members that a later
+  // duplicate replaces and that the tree below no longer holds.
+  bj::basic_parser<FiniteNumbersHandler> check(options);
+  const std::string_view view = string::View(text);
+  if (check.write_some(false, view.data(), view.size(), ec) != view.size() || ec) {
     return JsonValuePtr();
   }
+  bj::value parsed = bj::parse(view, ec, bj::storage_ptr(), options);
+  if (ec) return JsonValuePtr();
+  return FromJson(parsed);
 }
 
 JsonValuePtr GetVariantInObject(const JsonObject& object, const UTF8String& key) {

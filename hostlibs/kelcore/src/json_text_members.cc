@@ -7,27 +7,20 @@
 
 #include <boost/json/basic_parser_impl.hpp>
 
+#include "json_handler_base.h"
 #include "json_limits.h"
 
 namespace kelcore::serialization {
 namespace {
 
 namespace bj = boost::json;
-using boost::system::error_code;
 
 // Keeps the members of the top-level object (depth 1) and skips everything
 // nested deeper; any other top-level value stops the parse.
-class TextMembersHandler {
+class TextMembersHandler : public FiniteNumbersHandler {
  public:
-  static constexpr std::size_t max_object_size = std::numeric_limits<std::size_t>::max();
-  static constexpr std::size_t max_array_size = std::numeric_limits<std::size_t>::max();
-  static constexpr std::size_t max_key_size = std::numeric_limits<std::size_t>::max();
-  static constexpr std::size_t max_string_size = std::numeric_limits<std::size_t>::max();
-
   JsonTextMembers members;
 
-  bool on_document_begin(error_code&) { return true; }
-  bool on_document_end(error_code&) { return true; }
   bool on_object_begin(error_code&) {
     ++depth_;
     return true;
@@ -45,43 +38,35 @@ class TextMembersHandler {
     --depth_;
     return true;
   }
-  bool on_key_part(bj::string_view part, std::size_t, error_code&) {
+  bool on_key_part(string_view part, std::size_t, error_code&) {
     if (depth_ == 1) Name(part);
     return true;
   }
-  bool on_key(bj::string_view part, std::size_t, error_code&) {
+  bool on_key(string_view part, std::size_t, error_code&) {
     if (depth_ == 1) {
       Name(part);
       inName_ = false;
     }
     return true;
   }
-  bool on_string_part(bj::string_view part, std::size_t, error_code& ec) {
+  bool on_string_part(string_view part, std::size_t, error_code& ec) {
     if (!Value(ec)) return false;
     if (depth_ == 1) Text(part);
     return true;
   }
-  bool on_string(bj::string_view part, std::size_t, error_code& ec) {
+  bool on_string(string_view part, std::size_t, error_code& ec) {
     if (!Value(ec)) return false;
     if (depth_ == 1) Text(part);
     return true;
   }
-  bool on_number_part(bj::string_view, error_code& ec) { return Value(ec); }
-  bool on_int64(std::int64_t, bj::string_view, error_code& ec) { return Value(ec); }
-  bool on_uint64(std::uint64_t, bj::string_view, error_code& ec) { return Value(ec); }
-  bool on_double(double d, bj::string_view, error_code& ec) {
-    // As for JSONParse: a number beyond the range of a double has no JSON
-    // spelling to write back, so the document does not parse.
-    if (!std::isfinite(d)) {
-      ec = bj::error::exponent_overflow;
-      return false;
-    }
-    return Value(ec);
+  bool on_number_part(string_view, error_code& ec) { return Value(ec); }
+  bool on_int64(std::int64_t, string_view, error_code& ec) { return Value(ec); }
+  bool on_uint64(std::uint64_t, string_view, error_code& ec) { return Value(ec); }
+  bool on_double(double d, string_view text, error_code& ec) {
+    return FiniteNumbersHandler::on_double(d, text, ec) && Value(ec);
   }
   bool on_bool(bool, error_code& ec) { return Value(ec); }
   bool on_null(error_code& ec) { return Value(ec); }
-  bool on_comment_part(bj::string_view, error_code&) { return true; }
-  bool on_comment(bj::string_view, error_code&) { return true; }
 
  private:
   // A value outside any object means the top level is not an object.
@@ -90,19 +75,19 @@ class TextMembersHandler {
     ec = bj::error::syntax;
     return false;
   }
-  void Name(bj::string_view part) {
+  void Name(string_view part) {
     if (!inName_) {
       members.emplace_back();
       inName_ = true;
     }
     Append(members.back().name, part);
   }
-  void Text(bj::string_view part) {
+  void Text(string_view part) {
     boost::optional<UTF8String>& text = members.back().text;
     if (!text) text.emplace();
     Append(*text, part);
   }
-  static void Append(UTF8String& out, bj::string_view part) {
+  static void Append(UTF8String& out, string_view part) {
     out.append(reinterpret_cast<const unsigned char*>(part.data()), part.size());
   }
 
@@ -138,7 +123,7 @@ boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text) {
   bj::parse_options options;
   options.max_depth = kJsonMaxDepth;
   bj::basic_parser<TextMembersHandler> parser(options);
-  error_code ec;
+  boost::system::error_code ec;
   const std::string_view view = string::View(text);
   const std::size_t used = parser.write_some(false, view.data(), view.size(), ec);
   if (ec || used != view.size()) return boost::none;
