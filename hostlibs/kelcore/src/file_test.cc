@@ -8,6 +8,7 @@
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
+#include "testsupport/fault_file_system.h"
 #include "testsupport/scoped_environment.h"
 #include "testsupport/temp_dir.h"
 
@@ -155,33 +156,20 @@ TEST_F(FileTest, PlatformDocumentsFolderFollowsTheXdgConvention) {
 }
 #endif
 
-// A file system that fails every write, to check the seam reaches all calls.
-class FailingWrites : public FileSystem {
- public:
-  PathKind Stat(const UTF16String& p) override { return PlatformFileSystem().Stat(p); }
-  void CreateDirectory(const UTF16String& p) override { PlatformFileSystem().CreateDirectory(p); }
-  bool CreateFile(const UTF16String&, bool) override { return false; }
-  bool DeleteFile(const UTF16String&) override { return false; }
-  void RenameFile(const UTF16String&, const UTF16String&) override { throw FileError("rename"); }
-  void SyncDirectory(const UTF16String&) override {}
-  std::unique_ptr<ReadableFile> OpenForRead(const UTF16String& p) override {
-    return PlatformFileSystem().OpenForRead(p);
-  }
-  std::unique_ptr<WritableFile> OpenForWrite(const UTF16String&) override {
-    throw FileError("disk full");
-  }
-  UTF16String UserDocumentsPath() override { return UTF16String(); }
-};
-
 TEST_F(FileTest, ScopedFileSystemRoutesEveryCallAndRestores) {
   const File file(Wide(temp_ / "f"), StorageType::kLocal);
-  FailingWrites failing;
+  testsupport::FaultFileSystem faults;
+  faults.failCreateFile = true;
+  faults.writeBudget = 0;
   {
-    ScopedFileSystem scope(failing);
+    ScopedFileSystem scope(faults);
     EXPECT_FALSE(file.Create(false));
-    EXPECT_THROW(OPlatformByteStream(file, kStreamBinary), FileError);
+    OPlatformByteStream out(file, kStreamBinary);
+    EXPECT_THROW(out.WriteBlock("x", 1), FileError);
   }
-  EXPECT_TRUE(file.Create(false));
+  EXPECT_TRUE(file.Exists());  // opened for writing through the fault layer
+  EXPECT_EQ(std::filesystem::file_size(temp_ / "f"), 0u);
+  EXPECT_TRUE(File(Wide(temp_ / "g"), StorageType::kLocal).Create(false));
 }
 
 }  // namespace
