@@ -39,9 +39,6 @@ class IdentifierRegistry {
   // both are upper-cased byte by byte. Does not copy the set.
   boost::optional<ImmutableString> FindExperimentIgnoringCase(const UTF8String& text) const;
 
-  bool ExperimentsEnabled() const noexcept { return experimentsEnabled_; }
-  bool MessagingEnabled() const noexcept { return messagingEnabled_; }
-
  private:
   mutable std::mutex mutex_;  // guards both sets
   ImmutableStringSet experimentIdentifiers_;
