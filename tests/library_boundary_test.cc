@@ -18,6 +18,10 @@ TEST(LibraryBoundaryTest, ExportsWorkThroughTheModule) {
   EXPECT_EQ(kelcore::string::View(ids.begin()->Text()), "BoundaryB");
   const ImmutableString empty;
   EXPECT_EQ(kelabexperiment::Initialize(empty, empty, empty, false), static_cast<int>(0xA00F0001u));
+  // Any arguments: the fixed result, as a signed int.
+  EXPECT_EQ(kelabexperiment::Initialize(empty, ImmutableString::_PrivateCreateStatic("phone"),
+                                        ImmutableString::_PrivateCreateStatic("store"), true),
+            -1609629695);
   EXPECT_FALSE(kelabexperiment::IsESDKInitializeComplete());
 }
 

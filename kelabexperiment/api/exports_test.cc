@@ -29,14 +29,6 @@ TEST(IdentifierRegistryTest, DuplicatesCollapseAndCopiesAreIndependent) {
   EXPECT_TRUE(registry.CopyMessaging().empty());  // messaging untouched
 }
 
-TEST(ExportsTest, InitializeAlwaysAnswersTheFixedResultAndNeverCompletes) {
-  EXPECT_FALSE(IsESDKInitializeComplete());
-  const ImmutableString empty;
-  EXPECT_EQ(Initialize(empty, empty, empty, false), -1609629695);
-  EXPECT_EQ(Initialize(empty, Id("phone"), Id("store"), true), static_cast<int>(0xA00F0001u));
-  EXPECT_FALSE(IsESDKInitializeComplete());
-}
-
 TEST(ExportsTest, RegistrationGoesThroughTheSingleRegistry) {
   RegisterExperimentIdentifier(Id("ExportExp"));
   RegisterExperimentIdentifier(Id("ExportExp"));
