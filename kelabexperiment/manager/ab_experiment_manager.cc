@@ -4,25 +4,13 @@
 
 #include "api/identifier_registry.h"
 #include "host/kelappsupport.h"
+#include "kelcore/config/module_pin.h"
 #include "manager/default_value_handler.h"
 #include "manager/user_state_path.h"
 #include "startup/module_constants.h"
 #include "store/feature_overrides.h"
 
 namespace kelabexperiment {
-namespace {
-
-using kelappsupport::feature::RemoveOverride;
-
-void WithdrawOverrides(const UTF8String& experimentId) {
-  FeatureNames names(experimentId);
-  for (const UTF8String* member :
-       {&kVariationMember, &kVariationIdMember, &kCampaignIdMember, &kChallengerTypeMember}) {
-    RemoveOverride(names.Of(*member));
-  }
-}
-
-}  // namespace
 
 ABExperimentManager& ABExperimentManager::Instance() {
   return ProcessSingleton<ABExperimentManager>();
@@ -31,7 +19,15 @@ ABExperimentManager& ABExperimentManager::Instance() {
 int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
                                     const ImmutableString& /*deviceType*/,
                                     const ImmutableString& /*storeType*/, bool /*freeUser*/) {
+  // The handlers registered below outlive any unloading of this module.
+  static const bool pinned = [] {
+    static const char anchor = 0;
+    kelcore::config::PinModuleContaining(&anchor);
+    return true;
+  }();
+  (void)pinned;
   std::lock_guard<std::mutex> lock(mutex_);
+  session_.fetch_add(1, std::memory_order_acq_rel);
   esdkInitializeComplete_ = false;
   updateReceived_ = false;
   // The previous user's assignments must not answer for the next user, also
@@ -59,10 +55,25 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
   return kInitializeResult;
 }
 
+void ABExperimentManager::UpdateInSession(Session session, DataSourceType type,
+                                          const UTF8String& experimentId,
+                                          const UTF8String& variationPayload,
+                                          const UTF8String& identifiersPayload) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (session != session_.load(std::memory_order_relaxed)) return;
+  Update(type, experimentId, variationPayload, identifiersPayload);
+}
+
 void ABExperimentManager::UpdateFromDataSource(DataSourceType type, const UTF8String& experimentId,
                                                const UTF8String& variationPayload,
                                                const UTF8String& identifiersPayload) {
   std::lock_guard<std::mutex> lock(mutex_);
+  Update(type, experimentId, variationPayload, identifiersPayload);
+}
+
+void ABExperimentManager::Update(DataSourceType type, const UTF8String& experimentId,
+                                 const UTF8String& variationPayload,
+                                 const UTF8String& identifiersPayload) {
   if (!(updateReceived_ && forcedControl_)) {
     updateReceived_ = true;
     forcedControl_ = type == DataSourceType::DefaultValueTaken;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 
 #include <boost/optional.hpp>
@@ -46,10 +48,26 @@ class ABExperimentManager {
   //     offers no withdrawal).
   // `deviceType`, `storeType` and `freeUser` are unused. Returns
   // kInitializeResult. Throws InvalidUserIdentifierError, the store's load
-  // error and host errors; what was done before the error stays done, and
-  // the manager then has no store.
+  // error and host errors; the withdrawals of steps 1 and 2 stay done, the
+  // failed load sets no override, and the manager then has no store.
+  // Every call starts a new session (CurrentSession): updates queued before
+  // it are dropped. The first call pins the module in memory, since the
+  // handlers it hands to the feature service cannot be withdrawn.
   int Initialize(const ImmutableString& quillUserID, const ImmutableString& deviceType,
                  const ImmutableString& storeType, bool freeUser);
+
+  // Identifies one Initialize: 1 for the first, then one more for each. An
+  // update queued for the UI thread carries the session it was queued in.
+  using Session = std::uint64_t;
+  // The session of the last Initialize (0 before the first). Thread-safe,
+  // lock-free: the feature service's thread reads it when it queues.
+  Session CurrentSession() const noexcept { return session_.load(std::memory_order_acquire); }
+
+  // UpdateFromDataSource, for an update queued in `session`: dropped when
+  // another Initialize has run since, so that one user's update never
+  // reaches the next user's file.
+  void UpdateInSession(Session session, DataSourceType type, const UTF8String& experimentId,
+                       const UTF8String& variationPayload, const UTF8String& identifiersPayload);
 
   // Takes one update. The first DefaultValueTaken update since Initialize
   // turns forced control on, and from then on every update merges the
@@ -73,7 +91,12 @@ class ABExperimentManager {
   }
 
  private:
+  // Under mutex_: the caller of UpdateFromDataSource already holds it.
+  void Update(DataSourceType type, const UTF8String& experimentId,
+              const UTF8String& variationPayload, const UTF8String& identifiersPayload);
+
   mutable std::mutex mutex_;
+  std::atomic<Session> session_{0};  // written under mutex_
   bool esdkInitializeComplete_ = false;
   bool updateReceived_ = false;
   bool forcedControl_ = false;

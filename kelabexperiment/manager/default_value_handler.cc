@@ -37,9 +37,10 @@ UTF8String FindExperimentForFeature(const UTF8String& featureName) {
 void OnDefaultValueTaken(ABExperimentManager* manager, UTF8String featureName) {
   const UTF8String experimentId = FindExperimentForFeature(featureName);
   if (experimentId.empty()) return;
-  const boost::function<void()> update = boost::bind(
-      &ABExperimentManager::UpdateFromDataSource, manager, DataSourceType::DefaultValueTaken,
-      experimentId, kForcedVariationPayload, kForcedIdentifiersPayload);
+  const boost::function<void()> update =
+      boost::bind(&ABExperimentManager::UpdateInSession, manager, manager->CurrentSession(),
+                  DataSourceType::DefaultValueTaken, experimentId, kForcedVariationPayload,
+                  kForcedIdentifiersPayload);
   kelscripting::threads::CallFunctionOnUIThread(update);
 }
 

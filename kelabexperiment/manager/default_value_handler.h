@@ -17,8 +17,9 @@ UTF8String FindExperimentForFeature(const UTF8String& featureName);
 
 // The handler registered for each watched variation feature: maps the name
 // to an experiment and queues a forced-control update of `manager` for the
-// UI thread. Queues nothing when no registered experiment matches. Runs on
-// the feature service's thread and changes no state itself.
+// UI thread, in the manager's current session (dropped if another
+// Initialize runs before the UI thread gets to it). Queues nothing when no registered experiment
+// matches. Runs on the feature service's thread and changes no state itself.
 void OnDefaultValueTaken(ABExperimentManager* manager, UTF8String featureName);
 
 }  // namespace kelabexperiment

@@ -32,12 +32,21 @@ bool IsReservedDeviceName(const UTF8String& userId) {
   const std::size_t dot = userId.find('.');
   const UTF8String stem = UpperCased(userId.substr(0, dot));
   const std::string_view name = View(stem);
-  if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL") return true;
-  return name.size() == 4 && (name.substr(0, 3) == "COM" || name.substr(0, 3) == "LPT") &&
-         name[3] >= '1' && name[3] <= '9';
+  if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" ||
+      name == "CONOUT$") {
+    return true;
+  }
+  if (name.substr(0, 3) != "COM" && name.substr(0, 3) != "LPT") return false;
+  const std::string_view digit = name.substr(3);
+  // Windows also reserves the ports numbered with superscript one to three.
+  return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\xC2\xB9" ||
+         digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
 const char* Problem(const UTF8String& userId) {
+  if (userId.size() > kMaxUserIdentifierBytes) {
+    return "it is longer than 255 bytes, the longest folder name";
+  }
   if (!kelcore::string::IsValidUTF8(userId)) return "it is not valid UTF-8";
   const std::string_view text = View(userId);
   if (text == "." || text == "..") return "it names the current or parent folder";

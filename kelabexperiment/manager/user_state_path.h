@@ -1,10 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 
 #include "host/kelcore.h"
 
 namespace kelabexperiment {
+
+// The longest user identifier, in bytes of UTF-8: the longest folder name
+// common file systems allow.
+inline constexpr std::size_t kMaxUserIdentifierBytes = 255;
 
 // A user identifier that cannot be used as one folder name.
 class InvalidUserIdentifierError : public std::invalid_argument {
@@ -14,11 +19,11 @@ class InvalidUserIdentifierError : public std::invalid_argument {
 
 // Throws InvalidUserIdentifierError, naming the problem, unless `userId` is a
 // single folder name that is safe on every platform the library ships on:
-// valid UTF-8; not "." or ".."; no "/", "\", NUL or other control character;
-// none of < > : " | ? * (reserved on Windows); no trailing dot or blank
-// (Windows would drop them, so two users could share a folder); not a
-// reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without
-// an extension). The empty identifier is accepted: it means "no file".
+// at most kMaxUserIdentifierBytes; valid UTF-8; not "." or ".."; no "/", "\", NUL or other control
+// character; none of < > : " | ? * (reserved on Windows); no trailing dot or blank (Windows would
+// drop them, so two users could share a folder); not a reserved device name (CON, PRN, AUX, NUL,
+// CONIN$, CONOUT$, COM1-9 and COM¹-³, LPT1-9 and LPT¹-³, with or without an extension). The empty
+// identifier is accepted: it means "no file".
 void CheckUserIdentifier(const UTF8String& userId);
 
 // The user's state file, documents folder/"Users"/<userId>/"ABExperiment",

@@ -2,8 +2,8 @@
 
 #include "store/feature_overrides.h"
 #include "store/payload_parsing.h"
-#include "store/record_codec.h"
 #include "store/state_file.h"
+#include "store/state_file_transaction.h"
 
 namespace kelabexperiment {
 
@@ -13,29 +13,39 @@ void ExperimentStore::Load() {
   if (statePath_.empty()) return;
   UTF8String text = ReadStateFile(statePath_);
   if (text.empty()) return;
-  auto members = kelcore::serialization::JSONParseTextMembers(text);
+  RecordMap records = ParseStateText(text, statePath_);
   UTF8String().swap(text);  // the file's bytes are not needed any more
-  if (!members) throw boost::bad_any_cast();
-  for (auto& [experimentId, recordText] : *members) {
-    if (!recordText) throw boost::bad_any_cast();
-    VariationRecord record = ParseStoredRecord(*recordText);
-    recordText.reset();  // keeps the load's peak memory near the store's own size
-    ApplyOverrides(experimentId, record);
-    // Members come in ascending order: each one goes at the end.
-    records_.emplace_hint(records_.end(), std::move(experimentId), std::move(record));
+  // Whole or nothing: a load that fails leaves no override behind for the
+  // next user's session.
+  auto applied = records.begin();
+  try {
+    for (; applied != records.end(); ++applied) ApplyOverrides(applied->first, applied->second);
+  } catch (...) {
+    for (auto it = records.begin(); it != applied; ++it) WithdrawOverrides(it->first);
+    WithdrawOverrides(applied->first);
+    throw;
   }
+  records_.swap(records);
+}
+
+void ExperimentStore::Commit(const std::function<void(RecordMap&)>& change) {
+  if (statePath_.empty()) {
+    change(records_);
+    return;
+  }
+  RecordMap written = UpdateStateFile(statePath_, records_, change);
+  // Identifiers that are not UTF-8 cannot be in the file; they live in memory.
+  for (const auto& entry : records_) {
+    if (!kelcore::string::IsValidUTF8(entry.first)) written.insert(entry);
+  }
+  records_.swap(written);
 }
 
 void ExperimentStore::Save() {
-  // Records are in byte order of identifier, as a JsonObject would keep them.
-  kelcore::serialization::JsonObjectWriter root;
-  for (const auto& [experimentId, record] : records_) {
-    if (!kelcore::string::IsValidUTF8(experimentId)) continue;
-    root.Add(experimentId, SerializeRecord(record));
-  }
-  const UTF8String text = root.Finish();
-  if (statePath_.empty()) return;
-  WriteStateFileAtomically(statePath_, text);
+  const RecordMap mine = records_;
+  Commit([&mine](RecordMap& records) {
+    for (const auto& [experimentId, record] : mine) records[experimentId] = record;
+  });
 }
 
 void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& variationPayload,
@@ -49,14 +59,12 @@ void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& va
   update.campaignId = identifiers.campaignId;
 
   auto it = records_.find(experimentId);
-  if (it == records_.end()) {
-    records_.emplace(experimentId, update);
-  } else if (SameRecord(it->second, update)) {
-    return;
+  if (it != records_.end() && SameRecord(it->second, update)) return;
+  if (kelcore::string::IsValidUTF8(experimentId)) {
+    Commit([&](RecordMap& records) { records[experimentId] = update; });
   } else {
-    it->second = update;
+    records_[experimentId] = update;
   }
-  Save();
   ApplyOverrides(experimentId, update);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <map>
+#include <functional>
 
 #include "host/kelcore.h"
 #include "store/variation_record.h"
@@ -18,30 +18,33 @@ namespace kelabexperiment {
 // it on the UI thread, never at the same time.
 class ExperimentStore {
  public:
-  // Keys in plain byte order (case-sensitive).
-  using RecordMap = std::map<UTF8String, VariationRecord, std::less<UTF8String>,
-                             STLAllocator<std::pair<const UTF8String, VariationRecord>>>;
+  using RecordMap = kelabexperiment::RecordMap;
 
   // Keeps `statePath` and loads the file at once, applying every stored
   // record as overrides in key order. An empty path means no file: the store
   // works in memory only. A missing or empty file gives an empty store and is
-  // not created. Throws boost::bad_any_cast for malformed content (records
-  // before the bad member stay applied) and the host's errors for failed
-  // reads; the file is never changed by loading.
+  // not created. Throws boost::bad_any_cast for malformed content, and the
+  // host's FileError for something other than a regular file at the path, a
+  // file over the limits (kMaxStateFileBytes, kMaxStateFileRecords) and
+  // failed reads. A load that fails sets no override; loading never changes
+  // the file.
   explicit ExperimentStore(const UTF8String& statePath);
 
-  // Rewrites the state file from all records, atomically. Writes nothing for
-  // an empty path, nor when the file cannot be created (silently). A failed
-  // write throws the host's FileError and leaves the old file as it was.
-  // Records whose identifier is not valid UTF-8 cannot be written as JSON
-  // and are left out of the file (they stay in memory).
+  // Writes every record to the state file, keeping the records that another
+  // process has written meanwhile (UpdateStateFile); the store then holds
+  // what the file holds. Writes nothing for an empty path. Throws the host's
+  // FileError when the file cannot be written; the store is then unchanged.
+  // Records whose identifier is not valid UTF-8 cannot be written as JSON:
+  // they stay in memory only.
   void Save();
 
   // Records the update for `experimentId`: builds a record from the two
   // payloads (see ParseVariationPayload, ParseIdentifiersPayload). When it is
   // new or differs from the stored one (variation, or any text's presence or
-  // bytes), stores it, saves, then applies its overrides; an equal record
-  // changes nothing.
+  // bytes), writes it into the state file (as Save does), then applies its
+  // overrides; an equal record changes nothing. When the file cannot be
+  // written, throws the host's FileError and keeps nothing: no record in
+  // memory, no override, so the next update for it tries again.
   void Merge(const UTF8String& experimentId, const UTF8String& variationPayload,
              const UTF8String& identifiersPayload);
 
@@ -50,6 +53,9 @@ class ExperimentStore {
 
  private:
   void Load();
+  // Runs `change` on the records in the file and writes them, or on memory
+  // alone for an empty path; memory then equals the file.
+  void Commit(const std::function<void(RecordMap&)>& change);
 
   RecordMap records_;
   UTF8String statePath_;

@@ -54,4 +54,12 @@ void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& recor
                                  kCategory);
 }
 
+void WithdrawOverrides(const UTF8String& experimentId) {
+  FeatureNames names(experimentId);
+  for (const UTF8String* member :
+       {&kVariationMember, &kVariationIdMember, &kCampaignIdMember, &kChallengerTypeMember}) {
+    kelappsupport::feature::RemoveOverride(names.Of(*member));
+  }
+}
+
 }  // namespace kelabexperiment

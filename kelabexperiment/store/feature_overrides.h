@@ -35,4 +35,7 @@ int VariationFeatureValue(VariationKind kind);
 // overrides set before the error stay set.
 void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& record);
 
+// Removes the experiment's four feature overrides.
+void WithdrawOverrides(const UTF8String& experimentId);
+
 }  // namespace kelabexperiment

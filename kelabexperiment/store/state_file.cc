@@ -1,32 +1,59 @@
 #include "store/state_file.h"
 
-#include <limits>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "store/record_codec.h"
 
 namespace kelabexperiment {
 
-using kelcore::filesupport::Dir;
 using kelcore::filesupport::File;
+using kelcore::filesupport::FileError;
 using kelcore::filesupport::StorageType;
 
 namespace {
 
 constexpr kelcore::filesupport::Flags kStreamFlags = kelcore::filesupport::kStreamBinary;
 
-File FileAt(const UTF8String& path) {
-  return File(kelcore::string::UTF8to16(path), StorageType::kLocal);
-}
+std::string ForMessage(const UTF8String& path) { return kelcore::string::ToStd(path); }
 
 }  // namespace
 
+UTF8String UniqueSiblingPath(const UTF8String& path, const char* tag) {
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "-%016llx", static_cast<unsigned long long>(random()));
+  UTF8String sibling = path;
+  sibling.push_back('.');
+  sibling.append(kelcore::string::FromStd(tag));
+  sibling.append(kelcore::string::FromStd(suffix));
+  return sibling;
+}
+
+File StateFileAt(const UTF8String& path) {
+  kelcore::string::UnicodeErrorCode error = kelcore::string::UnicodeErrorCode::kNone;
+  UTF16String wide = kelcore::string::UTF8to16(path, &error);
+  if (error != kelcore::string::UnicodeErrorCode::kNone) {
+    throw FileError("state file path is not valid UTF-8: " + ForMessage(path));
+  }
+  return File(std::move(wide), StorageType::kLocal);
+}
+
 UTF8String ReadStateFile(const UTF8String& path) {
-  const File file = FileAt(path);
+  const File file = StateFileAt(path);
   UTF8String text;
-  if (!file.Exists()) return text;
+  if (kelcore::filesupport::CurrentFileSystem().Stat(file.FullPath()) ==
+      kelcore::filesupport::PathKind::kMissing) {
+    return text;
+  }
+  // Opening refuses anything but a regular file.
   kelcore::filesupport::IPlatformByteStream in(file, kStreamFlags);
   const std::uint64_t length = in.Length();
-  if (length > std::numeric_limits<std::uint32_t>::max()) {
-    throw kelcore::filesupport::FileError("state file is too large: " +
-                                          kelcore::string::ToStd(path));
+  if (length > kMaxStateFileBytes) {
+    throw StateFileLimitError("state file '" + ForMessage(path) + "' is " + std::to_string(length) +
+                              " bytes, over the limit of " + std::to_string(kMaxStateFileBytes) +
+                              " bytes (64 MiB)");
   }
   if (length != 0) {
     text.resize(static_cast<std::size_t>(length));
@@ -36,33 +63,69 @@ UTF8String ReadStateFile(const UTF8String& path) {
   return text;
 }
 
-bool WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
-    throw kelcore::filesupport::FileError("state is too large to write: " +
-                                          kelcore::string::ToStd(path));
-  }
-  const File target = FileAt(path);
-  if (Dir(target.FullPath()).Exists()) return false;
-  UTF8String tempPath = path;
-  tempPath.append(kelcore::string::FromStd(".tmp"));
-  const File temp = FileAt(tempPath);
-  if (!temp.Create(false)) return false;
+RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
+  boost::optional<kelcore::serialization::JsonTextMembers> members;
   try {
-    kelcore::filesupport::OPlatformByteStream out(temp, kStreamFlags);
-    out.WriteBlock(text.data(), static_cast<std::uint32_t>(text.size()));
-    out.Flush();
-    out.Close();
+    members = kelcore::serialization::JSONParseTextMembers(text, kMaxStateFileRecords);
+  } catch (const kelcore::serialization::JsonLimitError&) {
+    throw StateFileLimitError("state file '" + ForMessage(path) + "' has more than " +
+                              std::to_string(kMaxStateFileRecords) + " records, the limit");
+  }
+  if (!members) throw boost::bad_any_cast();
+  RecordMap records;
+  for (auto& [experimentId, recordText] : *members) {
+    if (!recordText) throw boost::bad_any_cast();
+    VariationRecord record = ParseStoredRecord(*recordText);
+    recordText.reset();  // keeps the load's peak memory near the store's own size
+    // Members come in ascending order: each one goes at the end.
+    records.emplace_hint(records.end(), std::move(experimentId), std::move(record));
+  }
+  return records;
+}
+
+UTF8String SerializeState(const RecordMap& records, const UTF8String& path) {
+  if (records.size() > kMaxStateFileRecords) {
+    throw FileError("cannot save '" + ForMessage(path) + "': " + std::to_string(records.size()) +
+                    " records exceed the limit of " + std::to_string(kMaxStateFileRecords));
+  }
+  // Records are in byte order of identifier, as a JsonObject would keep them.
+  kelcore::serialization::JsonObjectWriter root;
+  for (const auto& [experimentId, record] : records) {
+    if (!kelcore::string::IsValidUTF8(experimentId)) continue;
+    root.Add(experimentId, SerializeRecord(record));
+  }
+  UTF8String text = root.Finish();
+  if (text.size() > kMaxStateFileBytes) {
+    throw FileError("cannot save '" + ForMessage(path) + "': " + std::to_string(text.size()) +
+                    " bytes exceed the limit of " + std::to_string(kMaxStateFileBytes) +
+                    " bytes (64 MiB)");
+  }
+  return text;
+}
+
+void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
+  const File target = StateFileAt(path);
+  const File temp = StateFileAt(UniqueSiblingPath(path, "tmp"));
+  {
+    // Throws, creating nothing, when anything is at the temporary name.
+    kelcore::filesupport::OPlatformByteStream out(temp, target);
+    try {
+      out.WriteBlock(text.data(), static_cast<std::uint32_t>(text.size()));
+      out.Flush();
+      out.Close();
+    } catch (...) {
+      temp.Delete();
+      throw;
+    }
+  }
+  try {
     target.ReplaceWith(temp);
   } catch (...) {
     temp.Delete();
     throw;
   }
-  // The rename is complete; making it durable is best effort.
-  try {
-    kelcore::filesupport::CurrentFileSystem().SyncDirectory(target.Parent().FullPath());
-  } catch (const kelcore::filesupport::FileError&) {
-  }
-  return true;
+  // Without this a power loss could bring back the old folder entry.
+  kelcore::filesupport::CurrentFileSystem().SyncDirectory(target.Parent().FullPath());
 }
 
 }  // namespace kelabexperiment

@@ -1,20 +1,59 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "host/kelcore.h"
+#include "store/variation_record.h"
 
 namespace kelabexperiment {
 
-// The whole content of the file at `path` (UTF-8); empty when there is no
-// such regular file or it is empty. Host read errors pass through.
+// Limits of a state file. A larger file is refused before anything is
+// allocated for its content, and a save that would exceed them is refused,
+// so the library never writes a file it would not load.
+inline constexpr std::uint64_t kMaxStateFileBytes = std::uint64_t{64} << 20;  // 64 MiB
+inline constexpr std::size_t kMaxStateFileRecords = 1'000'000;
+
+// A state file over a limit of size or records: a FileError, told apart
+// because such a file, unlike an unreadable disk, can be moved aside.
+class StateFileLimitError : public kelcore::filesupport::FileError {
+ public:
+  using kelcore::filesupport::FileError::FileError;
+};
+
+// "<path>.<tag>-<16 random hex digits>": a sibling name nobody can plant in
+// advance, so a leftover or a link at a predictable name can neither be
+// written through nor block every save.
+UTF8String UniqueSiblingPath(const UTF8String& path, const char* tag);
+
+// The host file of a UTF-8 path. Throws FileError when the path is not valid
+// UTF-8: converting it loosely would name another file.
+kelcore::filesupport::File StateFileAt(const UTF8String& path);
+
+// The whole content of the state file at `path`; empty when nothing is there
+// or the file is empty. Throws FileError when something other than a regular
+// file is there (without blocking on a FIFO or device), when the file is over
+// kMaxStateFileBytes (StateFileLimitError), and for host read errors.
 UTF8String ReadStateFile(const UTF8String& path);
 
+// The records of a state file's text (see ExperimentStore for the format).
+// Throws boost::bad_any_cast for malformed content and StateFileLimitError
+// naming `path` and the limit for more than kMaxStateFileRecords members.
+RecordMap ParseStateText(const UTF8String& text, const UTF8String& path);
+
+// The state file's text for `records`. Records whose identifier is not valid
+// UTF-8 cannot be JSON member names and are left out. Throws FileError naming
+// `path` when the text would exceed a limit.
+UTF8String SerializeState(const RecordMap& records, const UTF8String& path);
+
 // Replaces the file at `path` by `text` so that a reader, or a process that
-// starts after a crash, finds either the old complete file or the new one:
-// the text goes to "<path>.tmp" in the same folder, is flushed to disk, and
-// is renamed over the file. Returns false, writing nothing, when the
-// temporary file cannot be created or `path` names a folder. A failed write
-// throws the host's FileError after removing the temporary file; the old
-// file is then untouched.
-bool WriteStateFileAtomically(const UTF8String& path, const UTF8String& text);
+// starts after a crash or a power loss, finds either the old complete file or
+// the new one: the text goes to a new temporary file with a unique name in
+// the same folder (created exclusively, never through a link, with the
+// permissions of the file it replaces), is flushed to disk, renamed over the
+// file, and the folder is flushed. Throws the host's FileError when any step
+// fails, after removing the temporary file; the old file is then untouched.
+// REQUIRES: the caller holds the state file's lock (StateFileTransaction).
+void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text);
 
 }  // namespace kelabexperiment

@@ -1,13 +1,25 @@
 #include "store/state_file.h"
 
+#include <set>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "store/experiment_store.h"
+#include "store/state_file_transaction.h"
 #include "store/store_test_support.h"
 #include "testsupport/fault_file_system.h"
 
 namespace kelabexperiment {
 namespace {
 
+using kelcore::filesupport::FileError;
+
 const char kOld[] = R"({"exp":"{\"variation\":\"challenger\"}"})";
+const char kForced[] = R"({"variation":"forced_control"})";
+const char kForcedIds[] = R"({"variationId":"forced_control"})";
 
 class StateFileTest : public StoreTest {
  protected:
@@ -15,71 +27,161 @@ class StateFileTest : public StoreTest {
     StoreTest::SetUp();
     WriteFile(kOld);
   }
-  bool TempLeft() const { return std::filesystem::exists(temp_ / "ABExperiment.tmp"); }
+  // Names in the folder other than the state file and its lock.
+  std::set<std::string> Leftovers() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(temp_.path())) {
+      const std::string name = entry.path().filename().u8string();
+      if (name != "ABExperiment" && name != "ABExperiment.lock") names.insert(name);
+    }
+    return names;
+  }
   testsupport::FaultFileSystem faults_;
 };
 
 TEST_F(StateFileTest, ReplacesTheWholeFileAndLeavesNoTemporary) {
-  EXPECT_TRUE(WriteStateFileAtomically(StatePath(), T("{}")));
+  WriteStateFileAtomically(StatePath(), T("{}"));
   EXPECT_EQ(FileText(), "{}");
-  EXPECT_FALSE(TempLeft());
+  EXPECT_TRUE(Leftovers().empty());
   EXPECT_EQ(ReadStateFile(StatePath()), T("{}"));
   EXPECT_EQ(ReadStateFile(T((temp_ / "missing").u8string())), T(""));
 }
 
-TEST_F(StateFileTest, EveryInjectedFaultKeepsTheOldFile) {
+TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
   kelcore::filesupport::ScopedFileSystem scope(faults_);
   const std::string text(5000, ' ');
   for (long long budget : {0LL, 1LL, 4096LL, 4999LL}) {
     faults_.writeBudget = budget;
-    EXPECT_THROW(WriteStateFileAtomically(StatePath(), T(text)), kelcore::filesupport::FileError);
+    EXPECT_THROW(WriteStateFileAtomically(StatePath(), T(text)), FileError);
     EXPECT_EQ(FileText(), kOld) << budget;
-    EXPECT_FALSE(TempLeft()) << budget;
+    EXPECT_TRUE(Leftovers().empty()) << budget;
   }
   faults_.writeBudget = -1;
-  faults_.failSync = true;
-  EXPECT_THROW(WriteStateFileAtomically(StatePath(), T("{}")), kelcore::filesupport::FileError);
-  faults_.failSync = false;
-  faults_.failRename = true;
-  EXPECT_THROW(WriteStateFileAtomically(StatePath(), T("{}")), kelcore::filesupport::FileError);
-  faults_.failRename = false;
-  faults_.failCreateFile = true;
-  EXPECT_FALSE(WriteStateFileAtomically(StatePath(), T("{}")));  // cannot create: skipped
-  EXPECT_EQ(FileText(), kOld);
-  EXPECT_FALSE(TempLeft());
+  for (std::atomic<bool>* knob :
+       {&faults_.failSync, &faults_.failRename, &faults_.failCreateFile}) {
+    *knob = true;
+    EXPECT_THROW(WriteStateFileAtomically(StatePath(), T("{}")), FileError);
+    *knob = false;
+    EXPECT_EQ(FileText(), kOld);
+    EXPECT_TRUE(Leftovers().empty());
+  }
   EXPECT_EQ(faults_.renames.load(), 0);
 }
 
-TEST_F(StateFileTest, AFolderInPlaceOfTheFileIsLeftAlone) {
+TEST_F(StateFileTest, AFolderAtTheStatePathIsAnErrorAndLeftAlone) {
   const auto folder = temp_ / "folder";
   std::filesystem::create_directory(folder);
   testsupport::WriteAll(folder / "inside", "x");
-  EXPECT_FALSE(WriteStateFileAtomically(T(folder.u8string()), T("{}")));
+  const UTF8String path = T(folder.u8string());
+  EXPECT_THROW(ExperimentStore{path}, FileError);
+  EXPECT_THROW(UpdateStateFile(path, {}, [](RecordMap&) {}), FileError);
   EXPECT_EQ(testsupport::ReadAll(folder / "inside"), "x");
-  EXPECT_TRUE(ExperimentStore(T(folder.u8string())).Records().empty());
 }
 
-TEST_F(StateFileTest, AStaleTemporaryFromACrashIsIgnoredThenReplaced) {
+TEST_F(StateFileTest, ASaveSweepsStaleTemporariesAndNothingElse) {
   testsupport::WriteAll(temp_ / "ABExperiment.tmp", "{\"half");
+  testsupport::WriteAll(temp_ / "ABExperiment.tmp-0123456789abcdef", "{\"half");
+  std::filesystem::create_directory(temp_ / "ABExperiment.tmp-folder");
+  testsupport::WriteAll(temp_ / "ABExperimentNotes", "mine");
   ExperimentStore store(StatePath());
   EXPECT_EQ(store.Records().size(), 1u);
-  store.Merge(T("exp"), T(R"({"variation":"forced_control"})"), T(""));
-  EXPECT_FALSE(TempLeft());
+  store.Merge(T("exp"), T(kForced), T(""));
+  EXPECT_EQ(Leftovers(), (std::set<std::string>{"ABExperiment.tmp-folder", "ABExperimentNotes"}));
   EXPECT_EQ(ExperimentStore(StatePath()).Records().at(T("exp")).variation,
             VariationKind::ForcedControl);
 }
 
-TEST_F(StateFileTest, FailedSaveInMergeKeepsMemoryAndFileButSetsNoOverride) {
+TEST_F(StateFileTest, AFailedSaveKeepsNothingAndTheNextUpdateRetries) {
   ExperimentStore store(StatePath());
   kelappsupport::feature::ResetFeatureService();
   kelcore::filesupport::ScopedFileSystem scope(faults_);
   faults_.writeBudget = 3;
-  EXPECT_THROW(store.Merge(T("exp"), T(R"({"variation":"forced_control"})"), T("")),
-               kelcore::filesupport::FileError);
-  EXPECT_EQ(store.Records().at(T("exp")).variation, VariationKind::ForcedControl);
-  EXPECT_EQ(Features("exp"), "-|-|-|-");
+  EXPECT_THROW(store.Merge(T("new"), T(kForced), T("")), FileError);
+  faults_.failLock = true;
+  EXPECT_THROW(store.Merge(T("new"), T(kForced), T("")), FileError);
+  EXPECT_EQ(store.Records().count(T("new")), 0u);
+  EXPECT_EQ(Features("new"), "-|-|-|-");
   EXPECT_EQ(FileText(), kOld);
+  EXPECT_EQ(faults_.locks.load(), 2);  // one attempt per update
+
+  faults_.failLock = false;
+  faults_.writeBudget = -1;
+  store.Merge(T("new"), T(kForced), T(kForcedIds));
+  EXPECT_EQ(Features("new"), "3|none|forced_control|");
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
 }
+
+TEST_F(StateFileTest, RecordsAnotherWriterAddedJoinMemoryWithoutOverrides) {
+  ExperimentStore mine(StatePath());
+  ExperimentStore theirs(StatePath());
+  theirs.Merge(T("theirs"), T(kForced), T(""));
+  kelappsupport::feature::ResetFeatureService();
+  mine.Merge(T("mine"), T(kForced), T(""));
+  EXPECT_EQ(mine.Records().size(), 3u);  // exp, mine, theirs: memory equals the file
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 3u);
+  kelappsupport::feature::ResetFeatureService();
+  mine.Merge(T("mine"), T(kForced), T(""));  // equal: nothing happens
+  EXPECT_EQ(Features("mine"), "-|-|-|-");
+}
+
+TEST_F(StateFileTest, AnUnreadableFileIsMovedAsideNeverDeleted) {
+  ExperimentStore store(StatePath());
+  WriteFile("{\"exp\":42}");
+  store.Merge(T("new"), T(kForced), T(""));
+  const auto left = Leftovers();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left.begin()->rfind("ABExperiment.unreadable-", 0), 0u) << *left.begin();
+  EXPECT_EQ(testsupport::ReadAll(temp_ / *left.begin()), "{\"exp\":42}");
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);  // memory's exp and new
+}
+
+TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
+  std::string many = "{";
+  for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {
+    many += (i == 0 ? "\"" : ",\"") + std::to_string(i) + "\":\"{}\"";
+  }
+  many += "}";
+  WriteFile(many);
+  try {
+    ExperimentStore{StatePath()};
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("1000000"), std::string::npos) << e.what();
+  }
+  std::filesystem::resize_file(FilePath(), kMaxStateFileBytes + 1);
+  try {
+    ExperimentStore{StatePath()};
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("64 MiB"), std::string::npos) << e.what();
+  }
+  RecordMap tooMany;
+  for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) tooMany[T(std::to_string(i))];
+  EXPECT_THROW(SerializeState(tooMany, StatePath()), FileError);
+}
+
+#ifndef _WIN32
+TEST_F(StateFileTest, LinksFifosAndModes) {
+  // A link planted at any name the writer uses is never written through.
+  testsupport::WriteAll(temp_ / "victim", "precious");
+  std::filesystem::create_symlink(temp_ / "victim", temp_ / "ABExperiment.tmp");
+  std::filesystem::create_hard_link(temp_ / "victim", temp_ / "ABExperiment.tmp-hard");
+  ::chmod(FilePath().c_str(), 0600);
+  ExperimentStore store(StatePath());
+  store.Merge(T("new"), T(kForced), T(""));
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "victim"), "precious");
+  EXPECT_EQ(Leftovers(), std::set<std::string>{"victim"});  // both links swept
+  struct stat st;
+  ASSERT_EQ(::stat(FilePath().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // the replaced file's mode is kept
+
+  // A FIFO at the state path: an error at once, never a hang.
+  const auto fifo = temp_ / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(ExperimentStore{T(fifo.u8string())}, FileError);
+  EXPECT_THROW(UpdateStateFile(T(fifo.u8string()), {}, [](RecordMap&) {}), FileError);
+}
+#endif
 
 }  // namespace
 }  // namespace kelabexperiment

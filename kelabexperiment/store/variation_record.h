@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 
 #include <boost/optional.hpp>
 
@@ -26,6 +28,10 @@ struct VariationRecord {
   boost::optional<UTF8String> variationId;
   boost::optional<UTF8String> campaignId;
 };
+
+// Records by experiment identifier, in plain byte order (case-sensitive).
+using RecordMap = std::map<UTF8String, VariationRecord, std::less<UTF8String>,
+                           STLAllocator<std::pair<const UTF8String, VariationRecord>>>;
 
 // What the variation payload of an update carries.
 struct VariationPayload {

@@ -24,6 +24,9 @@ void IPlatformByteStream::Close() { file_.reset(); }
 OPlatformByteStream::OPlatformByteStream(const File& file, Flags /*flags*/)
     : file_(CurrentFileSystem().OpenForWrite(file.FullPath())) {}
 
+OPlatformByteStream::OPlatformByteStream(const File& file, const File& permissionsOf)
+    : file_(CurrentFileSystem().CreateNewFile(file.FullPath(), permissionsOf.FullPath())) {}
+
 OPlatformByteStream::~OPlatformByteStream() = default;
 
 void OPlatformByteStream::WriteBlock(const void* data, std::uint32_t length) {

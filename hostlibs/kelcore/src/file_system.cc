@@ -10,6 +10,7 @@ std::atomic<FileSystem*> gCurrent{nullptr};
 ReadableFile::~ReadableFile() = default;
 WritableFile::~WritableFile() = default;
 FileSystem::~FileSystem() = default;
+FileLockHandle::~FileLockHandle() = default;
 
 FileSystem& CurrentFileSystem() {
   FileSystem* fs = gCurrent.load(std::memory_order_acquire);

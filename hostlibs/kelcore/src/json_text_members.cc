@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include <boost/json/basic_parser_impl.hpp>
 
@@ -20,6 +21,7 @@ namespace bj = boost::json;
 class TextMembersHandler : public FiniteNumbersHandler {
  public:
   JsonTextMembers members;
+  std::size_t maxMembers = std::numeric_limits<std::size_t>::max();
 
   bool on_object_begin(error_code&) {
     ++depth_;
@@ -77,6 +79,9 @@ class TextMembersHandler : public FiniteNumbersHandler {
   }
   void Name(string_view part) {
     if (!inName_) {
+      if (members.size() == maxMembers) {
+        throw JsonLimitError("the object has more than " + std::to_string(maxMembers) + " members");
+      }
       members.emplace_back();
       inName_ = true;
     }
@@ -119,10 +124,12 @@ void OrderLikeAnObject(JsonTextMembers& members) {
 
 }  // namespace
 
-boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text) {
+boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text,
+                                                      std::size_t maxMembers) {
   bj::parse_options options;
   options.max_depth = kJsonMaxDepth;
   bj::basic_parser<TextMembersHandler> parser(options);
+  parser.handler().maxMembers = maxMembers;
   boost::system::error_code ec;
   const std::string_view view = string::View(text);
   const std::size_t used = parser.write_some(false, view.data(), view.size(), ec);

@@ -1,11 +1,14 @@
 #ifndef _WIN32
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -18,14 +21,72 @@
 namespace kelcore::filesupport {
 namespace {
 
-// UTF-16 paths reach the kernel as UTF-8 bytes.
-std::string Native(const UTF16String& path) { return string::ToStd(string::UTF16to8(path)); }
+// New files and folders: nothing writable by group or others, whatever the
+// umask allows.
+constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kNewFolderMode = 0755;
 
-UTF16String FromNative(const std::string& path) { return string::UTF8to16(string::FromStd(path)); }
+// A path for a message: bytes that are not printable ASCII as \xNN.
+std::string Printable(const std::string& path) {
+  std::string out;
+  for (unsigned char c : path) {
+    if (c >= 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
+// UTF-16 paths reach the kernel as UTF-8 bytes. A path that does not convert
+// exactly would name another file, so it is refused.
+std::string Native(const UTF16String& path) {
+  string::UnicodeErrorCode error = string::UnicodeErrorCode::kNone;
+  std::string native = string::ToStd(string::UTF16to8(path, &error));
+  if (error != string::UnicodeErrorCode::kNone) {
+    throw FileError("path '" + Printable(native) + "' is not valid UTF-16");
+  }
+  return native;
+}
+
+UTF16String FromNative(const std::string& path) {
+  string::UnicodeErrorCode error = string::UnicodeErrorCode::kNone;
+  UTF16String wide = string::UTF8to16(string::FromStd(path), &error);
+  if (error != string::UnicodeErrorCode::kNone) {
+    throw FileError("path '" + Printable(path) + "' is not valid UTF-8");
+  }
+  return wide;
+}
 
 [[noreturn]] void Fail(const char* what, const std::string& path, int error) {
-  throw FileError(std::string(what) + " '" + path + "': " + std::strerror(error));
+  throw FileError(std::string(what) + " '" + Printable(path) + "': " + std::strerror(error));
 }
+
+// Opens without blocking on a FIFO or device, then insists on a regular file.
+int OpenRegular(const std::string& native, int flags, mode_t mode = 0) {
+  const int fd = ::open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) Fail("cannot open", native, errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw FileError("cannot open '" + Printable(native) + "': not a regular file");
+  }
+  // Regular files ignore O_NONBLOCK; clearing it keeps later calls ordinary.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+class PosixFileLock final : public FileLockHandle {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }  // closing releases the lock
+
+ private:
+  int fd_;
+};
 
 class PosixReadableFile final : public ReadableFile {
  public:
@@ -125,18 +186,26 @@ class PosixFileSystem final : public FileSystem {
 
   void CreateDirectory(const UTF16String& path) override {
     const std::string native = Native(path);
-    if (::mkdir(native.c_str(), 0777) == 0) return;
+    if (::mkdir(native.c_str(), kNewFolderMode) == 0) return;
     const int error = errno;
     if (error == EEXIST && Stat(path) == PathKind::kDirectory) return;
     Fail("cannot create folder", native, error);
   }
 
   bool CreateFile(const UTF16String& path, bool exclusive) override {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : 0);
-    const int fd = ::open(Native(path).c_str(), flags, 0666);
+    std::string native;
+    try {
+      native = Native(path);
+    } catch (const FileError&) {
+      return false;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (exclusive ? O_EXCL : 0);
+    const int fd = ::open(native.c_str(), flags, kNewFileMode);
     if (fd < 0) return false;
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
-    return Stat(path) == PathKind::kFile;
+    return regular;
   }
 
   bool DeleteFile(const UTF16String& path) override {
@@ -160,16 +229,64 @@ class PosixFileSystem final : public FileSystem {
 
   std::unique_ptr<ReadableFile> OpenForRead(const UTF16String& path) override {
     std::string native = Native(path);
-    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) Fail("cannot open", native, errno);
+    const int fd = OpenRegular(native, O_RDONLY);
     return std::make_unique<PosixReadableFile>(fd, std::move(native));
   }
 
   std::unique_ptr<WritableFile> OpenForWrite(const UTF16String& path) override {
     std::string native = Native(path);
-    const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) Fail("cannot open for writing", native, errno);
+    // Truncation waits until the file is known to be a regular one.
+    const int fd = OpenRegular(native, O_WRONLY | O_CREAT, kNewFileMode);
+    if (::ftruncate(fd, 0) != 0) {
+      const int error = errno;
+      ::close(fd);
+      Fail("cannot truncate", native, error);
+    }
     return std::make_unique<PosixWritableFile>(fd, std::move(native));
+  }
+
+  std::unique_ptr<WritableFile> CreateNewFile(const UTF16String& path,
+                                              const UTF16String& permissionsOf) override {
+    std::string native = Native(path);
+    const int fd =
+        ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+    if (fd < 0) Fail("cannot create", native, errno);
+    auto file = std::make_unique<PosixWritableFile>(fd, native);
+    struct stat model;
+    if (!permissionsOf.empty() && ::stat(Native(permissionsOf).c_str(), &model) == 0 &&
+        S_ISREG(model.st_mode) && ::fchmod(fd, model.st_mode & 07777) != 0) {
+      Fail("cannot set the permissions of", native, errno);
+    }
+    return file;
+  }
+
+  std::unique_ptr<FileLockHandle> LockFile(const UTF16String& path) override {
+    const std::string native = Native(path);
+    const int fd = OpenRegular(native, O_RDWR | O_CREAT | O_NOFOLLOW, kNewFileMode);
+    auto lock = std::make_unique<PosixFileLock>(fd);
+    // flock belongs to the open file, so two handles in one process exclude
+    // each other as two processes do.
+    while (::flock(fd, LOCK_EX) != 0) {
+      if (errno != EINTR) Fail("cannot lock", native, errno);
+    }
+    return lock;
+  }
+
+  std::vector<UTF16String> ListDirectory(const UTF16String& path) override {
+    const std::string native = Native(path);
+    DIR* dir = ::opendir(native.c_str());
+    if (dir == nullptr) Fail("cannot list folder", native, errno);
+    std::vector<UTF16String> names;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      string::UnicodeErrorCode error = string::UnicodeErrorCode::kNone;
+      UTF16String wide = string::UTF8to16(string::FromStd(name), &error);
+      // A name that is not UTF-8 cannot be any file this host made.
+      if (error == string::UnicodeErrorCode::kNone) names.push_back(std::move(wide));
+    }
+    ::closedir(dir);
+    return names;
   }
 
   UTF16String UserDocumentsPath() override {

@@ -21,7 +21,9 @@ class FaultFileSystem : public kelcore::filesupport::FileSystem {
   std::atomic<bool> failCreateFile{false};
   std::atomic<bool> failRename{false};
   std::atomic<bool> failSync{false};
+  std::atomic<bool> failLock{false};
   std::atomic<int> renames{0};
+  std::atomic<int> locks{0};  // lock attempts, failed ones included
 
   PathKind Stat(const UTF16String& p) override { return Base().Stat(p); }
   void CreateDirectory(const UTF16String& p) override { Base().CreateDirectory(p); }
@@ -40,6 +42,19 @@ class FaultFileSystem : public kelcore::filesupport::FileSystem {
   }
   std::unique_ptr<kelcore::filesupport::WritableFile> OpenForWrite(const UTF16String& p) override {
     return std::make_unique<Writable>(Base().OpenForWrite(p), *this);
+  }
+  std::unique_ptr<kelcore::filesupport::WritableFile> CreateNewFile(
+      const UTF16String& p, const UTF16String& permissionsOf) override {
+    if (failCreateFile) throw kelcore::filesupport::FileError("injected create failure");
+    return std::make_unique<Writable>(Base().CreateNewFile(p, permissionsOf), *this);
+  }
+  std::unique_ptr<kelcore::filesupport::FileLockHandle> LockFile(const UTF16String& p) override {
+    ++locks;
+    if (failLock) throw kelcore::filesupport::FileError("injected lock failure");
+    return Base().LockFile(p);
+  }
+  std::vector<UTF16String> ListDirectory(const UTF16String& p) override {
+    return Base().ListDirectory(p);
   }
   UTF16String UserDocumentsPath() override { return Base().UserDocumentsPath(); }
 

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "kelcore/filesupport/file_system.h"
 
@@ -70,6 +71,36 @@ class MemoryFileSystem : public kelcore::filesupport::FileSystem {
     PutFile(p, std::string());
     return std::make_unique<Writable>(state_, p);
   }
+  std::unique_ptr<kelcore::filesupport::WritableFile> CreateNewFile(
+      const UTF16String& p, const UTF16String& /*permissionsOf*/) override {
+    if (!CreateFile(p, true)) throw FileError("cannot create: something is in the way");
+    return std::make_unique<Writable>(state_, p);
+  }
+  std::unique_ptr<kelcore::filesupport::FileLockHandle> LockFile(const UTF16String& p) override {
+    std::mutex* pathMutex;
+    {
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      if (state_->folders.count(p)) throw FileError("cannot lock a folder");
+      state_->files[p];
+      auto& slot = state_->locks[p];
+      if (!slot) slot = std::make_unique<std::mutex>();
+      pathMutex = slot.get();
+    }
+    return std::make_unique<Lock>(*pathMutex);
+  }
+  std::vector<UTF16String> ListDirectory(const UTF16String& p) override {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::vector<UTF16String> names;
+    auto collect = [&](const UTF16String& path) {
+      if (path.size() > p.size() + 1 && path.compare(0, p.size(), p) == 0 &&
+          path[p.size()] == L'/' && path.find(L'/', p.size() + 1) == UTF16String::npos) {
+        names.push_back(path.substr(p.size() + 1));
+      }
+    };
+    for (const auto& entry : state_->files) collect(entry.first);
+    for (const auto& folder : state_->folders) collect(folder);
+    return names;
+  }
   UTF16String UserDocumentsPath() override { return UTF16String(L"/docs"); }
 
  private:
@@ -77,6 +108,15 @@ class MemoryFileSystem : public kelcore::filesupport::FileSystem {
     std::mutex mutex;
     std::map<UTF16String, std::string> files;
     std::set<UTF16String> folders;
+    std::map<UTF16String, std::unique_ptr<std::mutex>> locks;  // never erased
+  };
+
+  class Lock : public kelcore::filesupport::FileLockHandle {
+   public:
+    explicit Lock(std::mutex& mutex) : lock_(mutex) {}
+
+   private:
+    std::unique_lock<std::mutex> lock_;
   };
 
   class Readable : public kelcore::filesupport::ReadableFile {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "kelcore/config/kel_exception.h"
 #include "kelcore/kelcore_export.h"
@@ -41,21 +42,31 @@ class KELCORE_EXPORT WritableFile {
   virtual void Close() = 0;                                       // throws FileError
 };
 
+// Held while a lock file is locked; destroying it releases the lock.
+class KELCORE_EXPORT FileLockHandle {
+ public:
+  virtual ~FileLockHandle();
+};
+
 // The one seam between the host's file API and the operating system. Every
 // file-system call of the host goes through the installed FileSystem, so a
 // test can substitute a fake or a fault-injecting wrapper (ScopedFileSystem).
 // Paths are UTF-16 code units; implementations own the translation to the
-// platform's encoding. Implementations must be thread-safe.
+// platform's encoding, which must be exact: a path that is not valid UTF-16,
+// or a platform path that is not valid in its encoding, is a FileError, never
+// a different path. Implementations must be thread-safe.
 class KELCORE_EXPORT FileSystem {
  public:
   virtual ~FileSystem();
 
+  // What is at `path`, following links (a link to a regular file is kFile).
   virtual PathKind Stat(const UTF16String& path) = 0;
-  // Creates the directory (one level). Succeeds when it exists already;
-  // otherwise throws FileError.
+  // Creates the directory (one level), with no write permission for group or
+  // others. Succeeds when it exists already; otherwise throws FileError.
   virtual void CreateDirectory(const UTF16String& path) = 0;
-  // Creates an empty regular file when none exists; with `exclusive` an
-  // existing file is a failure. Returns false (never throws) on failure.
+  // Creates an empty regular file when none exists (no write permission for
+  // group or others); with `exclusive` an existing file is a failure. Returns
+  // false (never throws) on failure; never blocks on a FIFO or device.
   virtual bool CreateFile(const UTF16String& path, bool exclusive) = 0;
   // Removes a regular file; false when it could not be removed.
   virtual bool DeleteFile(const UTF16String& path) = 0;
@@ -64,9 +75,28 @@ class KELCORE_EXPORT FileSystem {
   // Makes completed renames inside the directory durable (no-op where the
   // platform does this itself).
   virtual void SyncDirectory(const UTF16String& path) = 0;
+  // Opens a regular file for reading. Anything else (a folder, a FIFO, a
+  // device) is a FileError, without blocking.
   virtual std::unique_ptr<ReadableFile> OpenForRead(const UTF16String& path) = 0;
-  // Opens for writing, creating or truncating.
+  // Opens a regular file for writing, creating or truncating; anything else
+  // at `path` is a FileError, without blocking.
   virtual std::unique_ptr<WritableFile> OpenForWrite(const UTF16String& path) = 0;
+  // Creates a new regular file at `path` and opens it for writing. Anything
+  // already at `path`, a link included, is a FileError: the call never writes
+  // through a link. The file gets the permission bits of the regular file at
+  // `permissionsOf` when there is one, else read-write for the owner and
+  // read-only for others.
+  virtual std::unique_ptr<WritableFile> CreateNewFile(const UTF16String& path,
+                                                      const UTF16String& permissionsOf) = 0;
+  // Takes an exclusive lock on the lock file at `path`, creating it when
+  // missing (never through a link), and waits while another holder (another
+  // process, or another handle in this one) has it. The lock ends with the
+  // handle, or with the process. Throws FileError when the file cannot be
+  // opened or locked.
+  virtual std::unique_ptr<FileLockHandle> LockFile(const UTF16String& path) = 0;
+  // The names of the entries of a folder, without "." and "..", in no
+  // particular order. Throws FileError.
+  virtual std::vector<UTF16String> ListDirectory(const UTF16String& path) = 0;
   // The platform's documents folder for the current user.
   virtual UTF16String UserDocumentsPath() = 0;
 };

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <vector>
 
 #include <boost/optional.hpp>
 
+#include "kelcore/config/kel_exception.h"
 #include "kelcore/kelcore_export.h"
 #include "kelcore/string/string_types.h"
 
@@ -18,16 +21,25 @@ struct JsonTextMember {
 };
 using JsonTextMembers = std::vector<JsonTextMember, allocator::STLAllocator<JsonTextMember>>;
 
+// Raised when a document has more top-level members than the caller allows.
+class KELCORE_EXPORT JsonLimitError : public config::kel_exception {
+ public:
+  using config::kel_exception::kel_exception;
+};
+
 // Reads `text` exactly as JSONParse does (same grammar, UTF-8 checks, nesting
 // limit and range of numbers) and returns the members of its top-level object in the
 // order a walk of the JsonObject would give: ascending byte order of name,
 // and of duplicate names only the last. Nested arrays and objects are checked
 // but not kept. Returns none where JSONParse would give a null pointer or a
-// value that is not an object. Never throws for bad input.
+// value that is not an object. Never throws for bad input, except that a
+// document with more than `maxMembers` top-level members (duplicates counted)
+// throws JsonLimitError as soon as the parse meets the one too many.
 //
 // For objects whose members are texts, such as a file of one record per
 // member: it builds no boost::any per value, so it is several times cheaper
 // than JSONParse and keeps only the texts. Thread-safe.
-KELCORE_EXPORT boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text);
+KELCORE_EXPORT boost::optional<JsonTextMembers> JSONParseTextMembers(
+    const UTF8String& text, std::size_t maxMembers = std::numeric_limits<std::size_t>::max());
 
 }  // namespace kelcore::serialization

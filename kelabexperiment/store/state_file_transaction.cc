@@ -1,0 +1,58 @@
+#include "store/state_file_transaction.h"
+
+#include "store/state_file.h"
+
+namespace kelabexperiment {
+namespace {
+
+using kelcore::filesupport::CurrentFileSystem;
+
+// Every writer makes its temporary file while holding the lock, so one found
+// by the lock's holder was left by a writer that died. Only regular files
+// go: anything else at such a name is left alone.
+void RemoveStaleTemporaries(const kelcore::filesupport::File& state) {
+  const UTF16String& path = state.FullPath();
+  const std::size_t cut = path.find_last_of(L"/\\");
+  const UTF16String prefix =
+      (cut == UTF16String::npos ? path : path.substr(cut + 1)) + UTF16String(L".tmp");
+  const kelcore::filesupport::Dir folder = state.Parent();
+  for (const UTF16String& name : CurrentFileSystem().ListDirectory(folder.FullPath())) {
+    if (name.compare(0, prefix.size(), prefix) == 0) {
+      kelcore::filesupport::File(folder, name).Delete();
+    }
+  }
+}
+
+// The records in the file, or none when it is not a readable state file.
+boost::optional<RecordMap> ReadRecords(const UTF8String& path) {
+  try {
+    const UTF8String text = ReadStateFile(path);
+    if (text.empty()) return RecordMap();
+    return ParseStateText(text, path);
+  } catch (const boost::bad_any_cast&) {
+  } catch (const StateFileLimitError&) {
+  }
+  return boost::none;
+}
+
+}  // namespace
+
+RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
+                          const std::function<void(RecordMap&)>& change) {
+  const kelcore::filesupport::File state = StateFileAt(path);
+  UTF8String lockPath = path;
+  lockPath.append(kelcore::string::FromStd(".lock"));
+  const auto lock = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
+  RemoveStaleTemporaries(state);
+
+  boost::optional<RecordMap> records = ReadRecords(path);
+  if (!records) {
+    StateFileAt(UniqueSiblingPath(path, "unreadable")).ReplaceWith(state);
+    records = fallback;
+  }
+  change(*records);
+  WriteStateFileAtomically(path, SerializeState(*records, path));
+  return std::move(*records);
+}
+
+}  // namespace kelabexperiment
