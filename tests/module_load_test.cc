@@ -5,9 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/config/initializer_registrar.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/utility/immutable_string.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
+#include "kelscripting/threads/ui_thread.h"
 #include "testsupport/loaded_module.h"
+#include "testsupport/temp_dir.h"
 
 namespace {
 
@@ -45,6 +51,38 @@ TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
     EXPECT_FALSE(Registered("kelabexperiment"));
     EXPECT_FALSE(ScriptClassRegistered());
   }
+}
+
+// A host may unload the module while the feature service still holds the
+// handlers it registered; a later fallback must not call into unmapped code.
+TEST(ModuleLoadTest, HandlersStayCallableAfterTheHostUnloadsTheModule) {
+  using kelcore::utility::ImmutableString;
+  using Register = void (*)(const ImmutableString&);
+  using Initialize =
+      int (*)(const ImmutableString&, const ImmutableString&, const ImmutableString&, bool);
+  testsupport::TempDir docs;
+  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs.path()));
+  {
+    testsupport::LoadedModule module(KELAB_MODULE_PATH);
+    ASSERT_TRUE(module.Loaded()) << module.Error();
+    const auto registerExperiment = module.Symbol<Register>(
+        "_ZN15kelabexperiment28RegisterExperimentIdentifierERKN7kelcore7utility15ImmutableStringE");
+    const auto initialize = module.Symbol<Initialize>(
+        "_ZN15kelabexperiment10InitializeERKN7kelcore7utility15ImmutableStringES4_S4_b");
+    ASSERT_NE(registerExperiment, nullptr);
+    ASSERT_NE(initialize, nullptr);
+    const auto id = [](const char* text) {
+      return ImmutableString::Create(kelcore::string::FromStd(text));
+    };
+    registerExperiment(id("Exp"));
+    initialize(id("u"), id(""), id(""), false);
+    ASSERT_TRUE(module.Unload());
+  }
+  kelappsupport::feature::ReadIntFeature(kelcore::string::FromStd("Exp_variation"), 0);
+  EXPECT_EQ(kelscripting::threads::RunPendingUITasks(), 1u);
+  EXPECT_NE(testsupport::ReadAll(docs / "Users" / "u" / "ABExperiment").find("forced_control"),
+            std::string::npos);
+  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
 }
 
 }  // namespace

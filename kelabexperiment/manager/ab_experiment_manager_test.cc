@@ -3,6 +3,8 @@
 #include "kelappsupport/feature/feature_reads.h"
 #include "manager/manager_test_support.h"
 #include "manager/user_state_path.h"
+#include "testsupport/fault_file_system.h"
+#include "testsupport/scoped_environment.h"
 
 namespace kelabexperiment {
 namespace {
@@ -81,7 +83,9 @@ TEST_F(ManagerTest, SwitchingUsersWithdrawsEveryOverrideOfThePreviousUser) {
 
 TEST_F(ManagerTest, UnsafeUserIdentifierFailsBeforeTouchingTheDisk) {
   Register("UnsafeExp");
-  for (const char* user : {"..", "a/b", "x\\y"}) {
+  for (const std::string& user :
+       {std::string(".."), std::string("a/b"), std::string("x\\y"), std::string(256, 'u'),
+        std::string("COM\xC2\xB2"), std::string("CONIN$")}) {
     EXPECT_THROW(Initialize(user), InvalidUserIdentifierError) << user;
     EXPECT_TRUE(std::filesystem::is_empty(docs_.path())) << user;
     EXPECT_EQ(Records(), nullptr);
@@ -135,6 +139,76 @@ TEST_F(ManagerTest, UpdateBeforeAnyInitializeOnlySetsFlags) {
   EXPECT_EQ(Records(), nullptr);
   EXPECT_TRUE(std::filesystem::is_empty(docs_.path()));
 }
+
+}  // namespace
+}  // namespace kelabexperiment
+
+namespace kelabexperiment {
+namespace {
+
+// A feature read as application code does it; a fallback queues an update.
+int ReadVariation(const std::string& experiment) {
+  return kelappsupport::feature::ReadIntFeature(T(experiment + "_variation"), 0).value;
+}
+
+TEST_F(ManagerTest, AnUpdateQueuedForOneUserNeverReachesTheNext) {
+  Register("SessionExp");
+  Initialize("first");
+  EXPECT_EQ(ReadVariation("SessionExp"), 0);  // default taken: update queued for "first"
+  Initialize("second");
+  kelscripting::threads::RunPendingUITasks();
+  EXPECT_EQ(std::filesystem::file_size(StateFile("first")), 0u);
+  EXPECT_EQ(std::filesystem::file_size(StateFile("second")), 0u);
+  EXPECT_TRUE(Records()->empty());
+  EXPECT_FALSE(manager_->UpdateReceived());
+  // The current session's own update goes through.
+  EXPECT_EQ(ReadVariation("SessionExp"), 0);
+  kelscripting::threads::RunPendingUITasks();
+  EXPECT_EQ(ReadVariation("SessionExp"), 3);
+  EXPECT_EQ(Records()->count(T("SessionExp")), 1u);
+}
+
+TEST_F(ManagerTest, ASaveThatFailsIsReportedAndRetriedByTheNextFallback) {
+  Register("RetryExp");
+  Initialize("retry");
+  testsupport::FaultFileSystem faults;
+  kelcore::filesupport::ScopedFileSystem scope(faults);
+  faults.failCreateFile = true;
+  for (int read = 0; read < 3; ++read) {
+    EXPECT_EQ(ReadVariation("RetryExp"), 0);
+    try {
+      kelscripting::threads::RunPendingUITasks();
+      ADD_FAILURE() << "the failed save was not reported";
+    } catch (const kelcore::filesupport::FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("ABExperiment"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(faults.locks.load(), 3);  // one attempt per update, no more
+  EXPECT_EQ(std::filesystem::file_size(StateFile("retry")), 0u);
+
+  // Once the disk takes writes again, the host's ordinary reads and UI loop
+  // bring the record to the file.
+  faults.failCreateFile = false;
+  EXPECT_EQ(ReadVariation("RetryExp"), 0);
+  kelscripting::threads::RunPendingUITasks();
+  EXPECT_EQ(ReadVariation("RetryExp"), 3);
+  EXPECT_NE(testsupport::ReadAll(StateFile("retry")).find("forced_control"), std::string::npos);
+  EXPECT_EQ(kelscripting::threads::PendingUITaskCount(), 0u);
+}
+
+#ifndef _WIN32
+TEST_F(ManagerTest, ADocumentsFolderThatIsNotUtf8IsAnErrorNotAnotherFolder) {
+  const std::string folder = docs_.path().u8string() + "/docs\xFF";
+  std::filesystem::create_directory(folder);
+  kelcore::filesupport::Dir::SetUserDocsDir(UTF16String());
+  testsupport::ScopedEnvironmentVariable docsVariable("KEL_USER_DOCS_DIR", folder.c_str());
+  EXPECT_THROW(Initialize("u"), kelcore::filesupport::FileError);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(docs_.path()),
+                          std::filesystem::directory_iterator()),
+            1);  // only the folder itself: nothing written beside it
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+#endif
 
 }  // namespace
 }  // namespace kelabexperiment

@@ -35,10 +35,8 @@ boost::optional<RecordMap> ReadRecords(const UTF8String& path) {
   return boost::none;
 }
 
-}  // namespace
-
-RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
-                          const std::function<void(RecordMap&)>& change) {
+RecordMap Update(const UTF8String& path, const RecordMap& fallback,
+                 const std::function<void(RecordMap&)>& change) {
   const kelcore::filesupport::File state = StateFileAt(path);
   UTF8String lockPath = path;
   lockPath.append(kelcore::string::FromStd(".lock"));
@@ -53,6 +51,19 @@ RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
   change(*records);
   WriteStateFileAtomically(path, SerializeState(*records, path));
   return std::move(*records);
+}
+
+}  // namespace
+
+RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
+                          const std::function<void(RecordMap&)>& change) {
+  try {
+    return Update(path, fallback, change);
+  } catch (const kelcore::filesupport::FileError& e) {
+    // One message that names the state file, whichever step failed.
+    throw kelcore::filesupport::FileError("cannot save the state file '" +
+                                          kelcore::string::ToStd(path) + "': " + e.what());
+  }
 }
 
 }  // namespace kelabexperiment

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <string>
 
 #ifdef _WIN32
@@ -39,6 +40,21 @@ class LoadedModule {
 
   bool Loaded() const { return handle_ != nullptr; }
   const std::string& Error() const { return error_; }
+
+  // The address of the exported symbol `name` (as the linker spells it),
+  // as a pointer of type `Function`; null when there is none.
+  template <typename Function>
+  Function Symbol(const char* name) const {
+#ifdef _WIN32
+    const FARPROC address = ::GetProcAddress(handle_, name);
+#else
+    void* const address = ::dlsym(handle_, name);
+#endif
+    Function function = nullptr;
+    static_assert(sizeof function == sizeof address);
+    std::memcpy(&function, &address, sizeof function);
+    return function;
+  }
 
   // Drops this reference to the module; true when the system accepted it.
   bool Unload() {
