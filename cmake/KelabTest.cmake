@@ -6,9 +6,8 @@ if(KELAB_WINE)
 else()
   set(KELAB_TEST_PATH_PREFIX "")
 endif()
-# The shared corpora as test programs see them.
-cmake_path(SET KELAB_TEST_SHARED_DIR NORMALIZE "${KELAB_SHARED_DIR}")
-string(PREPEND KELAB_TEST_SHARED_DIR "${KELAB_TEST_PATH_PREFIX}")
+# The JSON parsing suite as test programs see it.
+set(KELAB_TEST_JSON_SUITE_DIR "${KELAB_TEST_PATH_PREFIX}${KELAB_JSON_SUITE_DIR}")
 
 # kelab_add_test(<name> SOURCES ... LIBS ...): one GoogleTest executable,
 # registered with CTest test by test.
@@ -22,5 +21,5 @@ function(kelab_add_test name)
   kelab_set_warnings(${name})
   # Listing the tests of an emulated program starts the emulator too.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "KELAB_SHARED_DIR=${KELAB_TEST_SHARED_DIR}")
+    PROPERTIES ENVIRONMENT "KELAB_JSON_SUITE_DIR=${KELAB_TEST_JSON_SUITE_DIR}")
 endfunction()

@@ -12,6 +12,7 @@
 #include "store/experiment_store.h"
 #include "store/feature_overrides.h"
 #include "store/variation_text.h"
+#include "testsupport/json_suite.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelabexperiment {
@@ -71,17 +72,13 @@ TEST(StateFileAgreementTest, KelabAndTheLibraryAgreeOnEveryDocument) {
     ExpectAgreement(text, text);
     ++documents;
   }
-  const char* shared = std::getenv("KELAB_SHARED_DIR");
   const std::filesystem::path seeds = std::filesystem::path(KELAB_SOURCE_DIR) / "fuzz" / "corpus";
   std::vector<std::filesystem::path> files = FilesIn(seeds / "state_file");
   for (const auto& more : {FilesIn(seeds / "stored_record"), FilesIn(seeds / "json")}) {
     files.insert(files.end(), more.begin(), more.end());
   }
-  if (shared != nullptr) {
-    const auto suite =
-        FilesIn(std::filesystem::path(shared) / "corpora" / "json-test-suite" / "test_parsing");
-    files.insert(files.end(), suite.begin(), suite.end());
-  }
+  const auto suite = FilesIn(testsupport::JsonSuiteFolder());
+  files.insert(files.end(), suite.begin(), suite.end());
   for (const auto& file : files) {
     ExpectAgreement(testsupport::ReadAll(file), file.filename().string());
     ++documents;

@@ -7,22 +7,15 @@
 #include <gtest/gtest.h>
 
 #include "kelcore/serialization/json.h"
+#include "testsupport/json_suite.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::serialization {
 namespace {
 
-std::filesystem::path SuiteFolder() {
-  const char* shared = std::getenv("KELAB_SHARED_DIR");
-  if (shared == nullptr) return {};
-  return std::filesystem::path(shared) / "corpora" / "json-test-suite" / "test_parsing";
-}
-
 TEST(JsonSuiteTest, EveryDocumentHasItsExpectedOutcome) {
-  const auto folder = SuiteFolder();
-  if (folder.empty() || !std::filesystem::is_directory(folder)) {
-    GTEST_SKIP() << "JSON test suite not found at " << folder;
-  }
+  const auto folder = testsupport::JsonSuiteFolder();
+  ASSERT_TRUE(std::filesystem::is_directory(folder)) << "JSON test suite not found at " << folder;
   int accepted = 0, rejected = 0, either = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();

@@ -7,6 +7,7 @@
 
 #include "kelcore/serialization/json.h"
 #include "testsupport/printers.h"
+#include "testsupport/json_suite.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::serialization {
@@ -86,13 +87,8 @@ TEST(JsonTextMembersTest, LongEscapedNamesAndTextsArriveWhole) {
 // Every document of the shared JSON parsing suite, wrapped as a member value
 // and as it is: the reader agrees with a walk of JSONParse's result.
 TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
-  const char* shared = std::getenv("KELAB_SHARED_DIR");
-  const auto folder = shared == nullptr ? std::filesystem::path()
-                                        : std::filesystem::path(shared) / "corpora" /
-                                              "json-test-suite" / "test_parsing";
-  if (folder.empty() || !std::filesystem::is_directory(folder)) {
-    GTEST_SKIP() << "JSON test suite not found at " << folder;
-  }
+  const auto folder = testsupport::JsonSuiteFolder();
+  ASSERT_TRUE(std::filesystem::is_directory(folder)) << "JSON test suite not found at " << folder;
   int compared = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string document = testsupport::ReadAll(entry.path());
