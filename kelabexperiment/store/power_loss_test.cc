@@ -1,7 +1,13 @@
-// The in-memory disk's power-loss model: what survives is what was synced.
+// A save cut short at each of its steps, followed by a power loss: the next
+// process must find the state file as it was before the save or as the save
+// left it, never empty or torn, and as the save left it whenever the save
+// returned.
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "store/state_file.h"
 #include "store/store_test_support.h"
 #include "testsupport/memory_file_system.h"
 
@@ -9,12 +15,126 @@ namespace kelabexperiment {
 namespace {
 
 using kelcore::filesupport::FileError;
+using kelcore::filesupport::ScopedFileSystem;
 using testsupport::MemoryFileSystem;
 
 const char kFolder[] = "/docs";
+const char kStatePath[] = "/docs/ABExperiment";
+const char kOld[] =
+    R"({"exp":"{\"variation\":\"challenger\"}","other":"{\"variation\":\"control\"}"})";
+
+struct Update {
+  const char* experimentId;
+  const char* variationPayload;
+};
+const Update kForceExp = {"exp", R"({"variation":"forced_control"})"};
+const Update kAddNew = {"new", R"({"variation":"challenger"})"};
 
 kelcore::UTF16String Path16(const char* path) { return kelcore::string::UTF8to16(T(path)); }
 
+void Merge(ExperimentStore& store, const Update& update) {
+  store.Merge(T(update.experimentId), T(update.variationPayload), T(""));
+}
+
+// A whole process's save: it loads the file first, as the manager does.
+void Save(const Update& update) {
+  ExperimentStore store(T(kStatePath));
+  Merge(store, update);
+}
+
+// What a process finds at the state path: nothing, the records it loads (as
+// state text), or why they do not load.
+using Found = std::optional<std::string>;
+
+Found Look(MemoryFileSystem& fs) {
+  if (fs.Stat(Path16(kStatePath)) != kelcore::filesupport::PathKind::kFile) return std::nullopt;
+  try {
+    const ExperimentStore store(T(kStatePath));
+    return kelcore::string::ToStd(SerializeState(store.Records(), T(kStatePath)));
+  } catch (const std::exception& e) {
+    return std::string("unloadable: ") + e.what();
+  }
+}
+
+std::string Describe(const Found& found) { return found ? *found : "(no state file)"; }
+
+struct Scenario {
+  std::optional<std::string> initial;  // the state file before, durable
+  std::vector<Update> earlier;         // saves that complete before the one cut
+  Update cut;
+};
+
+class PowerLossTest : public ::testing::Test {
+ protected:
+  void SetUp() override { kelappsupport::feature::ResetFeatureService(); }
+  void TearDown() override { kelappsupport::feature::ResetFeatureService(); }
+
+  // The disk up to the save that is cut. Only the initial state is made
+  // durable here: the earlier saves must make themselves durable.
+  static void Prepare(MemoryFileSystem& fs, const Scenario& scenario) {
+    fs.CreateDirectory(Path16(kFolder));
+    if (scenario.initial) fs.PutFile(Path16(kStatePath), *scenario.initial);
+    fs.SyncEverything();
+    for (const Update& update : scenario.earlier) Save(update);
+  }
+
+  // What a process finds before or after the cut save when nothing fails.
+  static Found Reference(const Scenario& scenario, bool afterCutSave) {
+    MemoryFileSystem fs;
+    ScopedFileSystem scope(fs);
+    Prepare(fs, scenario);
+    if (afterCutSave) Save(scenario.cut);
+    return Look(fs);
+  }
+
+  // Cuts the save at operation 0, 1, ... until it runs to its end.
+  static void CheckEveryCrashPoint(const Scenario& scenario) {
+    const Found before = Reference(scenario, false);
+    const Found after = Reference(scenario, true);
+    ASSERT_NE(before, after) << "the save must change the file";
+    for (std::size_t n = 0;; ++n) {
+      ASSERT_LT(n, 1000u) << "the save does not end";
+      MemoryFileSystem fs;
+      ScopedFileSystem scope(fs);
+      Prepare(fs, scenario);
+      ExperimentStore store(T(kStatePath));
+      fs.CrashAtOperation(n);
+      bool returned = true;
+      try {
+        Merge(store, scenario.cut);
+      } catch (const FileError&) {
+        returned = false;
+      }
+      const bool crashed = fs.Operations() > n;
+      fs.SimulatePowerLoss();
+      const Found found = Look(fs);
+      if (returned) {
+        EXPECT_EQ(found, after) << "the save returned; crash point " << n;
+      } else {
+        EXPECT_TRUE(found == before || found == after)
+            << "crash at operation " << n << ": " << Describe(found);
+      }
+      if (!crashed) {
+        EXPECT_TRUE(returned) << "a save that met no crash failed";
+        return;
+      }
+    }
+  }
+};
+
+TEST_F(PowerLossTest, ASaveOverAnOldFileLeavesTheOldOrTheNewVersion) {
+  CheckEveryCrashPoint({kOld, {}, kForceExp});
+}
+
+TEST_F(PowerLossTest, AFirstSaveLeavesNoFileOrTheNewVersion) {
+  CheckEveryCrashPoint({std::nullopt, {}, kForceExp});
+}
+
+TEST_F(PowerLossTest, ASaveThatReturnedSurvivesTheNextSaveBeingCut) {
+  CheckEveryCrashPoint({kOld, {kAddNew}, kForceExp});
+}
+
+// Without this the checks above could pass on a disk that keeps everything.
 TEST(PowerLossDiskTest, TheDiskKeepsOnlyWhatWasSynced) {
   MemoryFileSystem fs;
   const auto folder = Path16(kFolder);
