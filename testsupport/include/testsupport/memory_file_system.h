@@ -26,7 +26,7 @@ class MemoryFileSystem : public kelcore::filesupport::FileSystem {
   using PathKind = kelcore::filesupport::PathKind;
   using FileError = kelcore::filesupport::FileError;
 
-  // PutFile and GetFile see the disk as it is now. Like the three calls
+  // PutFile and GetFile see the disk as it is now. Like the four calls
   // below them, they are not operations: they never count or fail.
   void PutFile(const UTF16String& path, std::string content) {
     std::lock_guard<std::mutex> lock(disk_->mutex);
@@ -51,11 +51,12 @@ class MemoryFileSystem : public kelcore::filesupport::FileSystem {
     std::lock_guard<std::mutex> lock(disk_->mutex);
     disk_->LosePower();
   }
-  // Counts operations from now on (every call of this file system and of the
-  // files it opened, reads included) and fails the n-th, counting from 0, and
-  // every later one until SimulatePowerLoss, as if the process had died
-  // there. A failing operation changes nothing and throws FileError, or
-  // returns false where its contract reports failure that way.
+  // Counts operations from now on (every call of this file system except
+  // UserDocumentsPath, and of the files it opened, reads included) and
+  // fails the n-th, counting from 0, and every later one until
+  // SimulatePowerLoss, as if the process had died there. A failing operation
+  // changes nothing and throws FileError, or returns false where its
+  // contract reports failure that way.
   void CrashAtOperation(std::size_t n) {
     std::lock_guard<std::mutex> lock(disk_->mutex);
     disk_->operations = 0;
