@@ -1,0 +1,194 @@
+// A save cut short at each of its steps, followed by a power loss: the next
+// process must find the state file as it was before the save or as the save
+// left it, never empty or torn, and as the save left it whenever the save
+// returned.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/state_file.h"
+#include "store/store_test_support.h"
+#include "testsupport/memory_file_system.h"
+
+namespace kelabexperiment {
+namespace {
+
+using kelcore::filesupport::FileError;
+using kelcore::filesupport::ScopedFileSystem;
+using testsupport::MemoryFileSystem;
+
+const char kFolder[] = "/docs";
+const char kStatePath[] = "/docs/ABExperiment";
+const char kOld[] =
+    R"({"exp":"{\"variation\":\"challenger\"}","other":"{\"variation\":\"control\"}"})";
+
+struct Update {
+  const char* experimentId;
+  const char* variationPayload;
+};
+const Update kForceExp = {"exp", R"({"variation":"forced_control"})"};
+const Update kAddNew = {"new", R"({"variation":"challenger"})"};
+
+kelcore::UTF16String Path16(const char* path) { return kelcore::string::UTF8to16(T(path)); }
+
+void Merge(ExperimentStore& store, const Update& update) {
+  store.Merge(T(update.experimentId), T(update.variationPayload), T(""));
+}
+
+// A whole process's save: it loads the file first, as the manager does.
+void Save(const Update& update) {
+  ExperimentStore store(T(kStatePath));
+  Merge(store, update);
+}
+
+// What a process finds at the state path: nothing, the records it loads (as
+// state text), or why they do not load.
+using Found = std::optional<std::string>;
+
+Found Look(MemoryFileSystem& fs) {
+  if (fs.Stat(Path16(kStatePath)) != kelcore::filesupport::PathKind::kFile) return std::nullopt;
+  try {
+    const ExperimentStore store(T(kStatePath));
+    return kelcore::string::ToStd(SerializeState(store.Records(), T(kStatePath)));
+  } catch (const std::exception& e) {
+    return std::string("unloadable: ") + e.what();
+  }
+}
+
+std::string Describe(const Found& found) { return found ? *found : "(no state file)"; }
+
+struct Scenario {
+  std::optional<std::string> initial;  // the state file before, durable
+  std::vector<Update> earlier;         // saves that complete before the one cut
+  Update cut;
+};
+
+class PowerLossTest : public ::testing::Test {
+ protected:
+  void SetUp() override { kelappsupport::feature::ResetFeatureService(); }
+  void TearDown() override { kelappsupport::feature::ResetFeatureService(); }
+
+  // The disk up to the save that is cut. Only the initial state is made
+  // durable here: the earlier saves must make themselves durable.
+  static void Prepare(MemoryFileSystem& fs, const Scenario& scenario) {
+    fs.CreateDirectory(Path16(kFolder));
+    if (scenario.initial) fs.PutFile(Path16(kStatePath), *scenario.initial);
+    fs.SyncEverything();
+    for (const Update& update : scenario.earlier) Save(update);
+  }
+
+  // What a process finds before or after the cut save when nothing fails.
+  static Found Reference(const Scenario& scenario, bool afterCutSave) {
+    MemoryFileSystem fs;
+    ScopedFileSystem scope(fs);
+    Prepare(fs, scenario);
+    if (afterCutSave) Save(scenario.cut);
+    return Look(fs);
+  }
+
+  // Cuts the save at operation 0, 1, ... until it runs to its end.
+  static void CheckEveryCrashPoint(const Scenario& scenario) {
+    const Found before = Reference(scenario, false);
+    const Found after = Reference(scenario, true);
+    ASSERT_NE(before, after) << "the save must change the file";
+    for (std::size_t n = 0;; ++n) {
+      ASSERT_LT(n, 1000u) << "the save does not end";
+      MemoryFileSystem fs;
+      ScopedFileSystem scope(fs);
+      Prepare(fs, scenario);
+      ExperimentStore store(T(kStatePath));
+      fs.CrashAtOperation(n);
+      bool returned = true;
+      try {
+        Merge(store, scenario.cut);
+      } catch (const FileError&) {
+        returned = false;
+      }
+      const bool crashed = fs.Operations() > n;
+      fs.SimulatePowerLoss();
+      const Found found = Look(fs);
+      if (returned) {
+        EXPECT_EQ(found, after) << "the save returned; crash point " << n;
+      } else {
+        EXPECT_TRUE(found == before || found == after)
+            << "crash at operation " << n << ": " << Describe(found);
+      }
+      if (!crashed) {
+        EXPECT_TRUE(returned) << "a save that met no crash failed";
+        return;
+      }
+    }
+  }
+};
+
+TEST_F(PowerLossTest, ASaveOverAnOldFileLeavesTheOldOrTheNewVersion) {
+  CheckEveryCrashPoint({kOld, {}, kForceExp});
+}
+
+TEST_F(PowerLossTest, AFirstSaveLeavesNoFileOrTheNewVersion) {
+  CheckEveryCrashPoint({std::nullopt, {}, kForceExp});
+}
+
+TEST_F(PowerLossTest, ASaveThatReturnedSurvivesTheNextSaveBeingCut) {
+  CheckEveryCrashPoint({kOld, {kAddNew}, kForceExp});
+}
+
+// Without this the checks above could pass on a disk that keeps everything.
+TEST(PowerLossDiskTest, TheDiskKeepsOnlyWhatWasSynced) {
+  MemoryFileSystem fs;
+  const auto folder = Path16(kFolder);
+  const auto kept = Path16("/docs/kept");
+  const auto moved = Path16("/docs/moved");
+  const auto fresh = Path16("/docs/fresh");
+  const auto sub = Path16("/docs/sub");
+  const auto inSub = Path16("/docs/sub/file");
+  const auto create = [&fs](const kelcore::UTF16String& path, bool sync) {
+    const auto file = fs.CreateNewFile(path, path);
+    file->Append("x", 1);
+    if (sync) file->Sync();
+  };
+  fs.CreateDirectory(folder);
+  fs.PutFile(kept, "old");
+  fs.SyncEverything();
+  std::string content;
+
+  fs.OpenForWrite(kept)->Append("new", 3);
+  fs.RenameFile(kept, moved);
+  create(fresh, true);  // the data is durable, the entry is not
+  fs.CreateDirectory(sub);
+  create(inSub, true);
+  fs.SyncDirectory(sub);  // durable in a folder whose own entry is not
+  fs.SimulatePowerLoss();
+  EXPECT_TRUE(fs.GetFile(kept, &content) && content == "old") << content;
+  for (const auto& lost : {moved, fresh, sub, inSub}) {
+    EXPECT_EQ(fs.Stat(lost), kelcore::filesupport::PathKind::kMissing);
+  }
+
+  create(fresh, false);
+  fs.RenameFile(kept, moved);
+  fs.SyncDirectory(folder);  // the entries are durable, fresh's data is not
+  fs.DeleteFile(moved);
+  fs.SimulatePowerLoss();
+  EXPECT_TRUE(fs.GetFile(moved, &content) && content == "old") << content;
+  EXPECT_TRUE(fs.GetFile(fresh, &content) && content.empty()) << content;
+  EXPECT_EQ(fs.Stat(kept), kelcore::filesupport::PathKind::kMissing);
+}
+
+TEST(PowerLossDiskTest, OperationsFromTheCrashPointOnFailAndChangeNothing) {
+  MemoryFileSystem fs;
+  const auto path = Path16("/docs/file");
+  fs.CrashAtOperation(1);
+  auto file = fs.CreateNewFile(path, path);
+  EXPECT_THROW(file->Append("x", 1), FileError);
+  EXPECT_THROW(fs.RenameFile(path, Path16("/docs/other")), FileError);
+  EXPECT_FALSE(fs.DeleteFile(path));
+  EXPECT_FALSE(fs.CreateFile(Path16("/docs/more"), false));
+  EXPECT_EQ(fs.Operations(), 5u);
+  std::string content = "?";
+  EXPECT_TRUE(fs.GetFile(path, &content) && content.empty()) << content;
+  EXPECT_FALSE(fs.GetFile(Path16("/docs/more"), &content));
+}
+
+}  // namespace
+}  // namespace kelabexperiment
