@@ -110,18 +110,18 @@ bool ReportColdLoad(const std::filesystem::path& file, std::size_t records) {
   const std::size_t fileSize = std::filesystem::file_size(file);
   kelappsupport::feature::ResetFeatureService();
   boost::optional<kelabexperiment::ExperimentStore> store;
-  const Added cold =
-      Measure([&] { store.emplace(kelcore::string::FromStd(file.u8string())); });
+  const Added cold = Measure([&] { store.emplace(kelcore::string::FromStd(file.u8string())); });
   store.reset();
   kelappsupport::feature::ResetFeatureService();
   const std::size_t bound = 3 * fileSize + kPerRecord * records;
   std::printf("cold load of %zu records (file %zu bytes), override table included:\n", records,
               fileSize);
-  std::printf("  peak added %zu bytes = %.2f x file, %.0f bytes per record;"
-              " bound 3 x file + %zu per record = %zu bytes   %s\n",
-              cold.peak, static_cast<double>(cold.peak) / static_cast<double>(fileSize),
-              static_cast<double>(cold.peak) / static_cast<double>(records), kPerRecord, bound,
-              cold.peak <= bound ? "met" : "NOT MET");
+  std::printf(
+      "  peak added %zu bytes = %.2f x file, %.0f bytes per record;"
+      " bound 3 x file + %zu per record = %zu bytes   %s\n",
+      cold.peak, static_cast<double>(cold.peak) / static_cast<double>(fileSize),
+      static_cast<double>(cold.peak) / static_cast<double>(records), kPerRecord, bound,
+      cold.peak <= bound ? "met" : "NOT MET");
   return cold.peak <= bound;
 }
 

@@ -52,7 +52,10 @@ UTF8String SerializeState(const RecordMap& records, const UTF8String& path);
 // the same folder (created exclusively, never through a link, with the
 // permissions of the file it replaces), is flushed to disk, renamed over the
 // file, and the folder is flushed. Throws the host's FileError when any step
-// fails, after removing the temporary file; the old file is then untouched.
+// fails, after removing the temporary file; the old file is then untouched,
+// except when only the last step, the folder flush, fails: the new file is
+// then in place but may not survive a power loss, and the error still says
+// so (the next save re-reads the file, so memory catches up).
 // REQUIRES: the caller holds the state file's lock (StateFileTransaction).
 void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text);
 

@@ -61,6 +61,8 @@ void Dir::Create() const {
   const UTF16String parent = ParentOf(path_);
   if (!parent.empty() && parent != path_) Dir(parent).Create();
   fs.CreateDirectory(path_);
+  // A new folder's entry must survive a power loss as the files saved in it do.
+  fs.SyncDirectory(parent.empty() ? UTF16String(L".") : parent);
 }
 
 File::File(const Dir& dir, const UTF16String& name) : path_(Join(dir.FullPath(), name)) {}
@@ -77,6 +79,9 @@ void File::ReplaceWith(const File& source) const {
   CurrentFileSystem().RenameFile(source.path_, path_);
 }
 
-Dir File::Parent() const { return Dir(ParentOf(path_)); }
+Dir File::Parent() const {
+  UTF16String parent = ParentOf(path_);
+  return Dir(parent.empty() ? UTF16String(L".") : std::move(parent));
+}
 
 }  // namespace kelcore::filesupport

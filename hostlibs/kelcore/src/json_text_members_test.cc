@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "kelcore/serialization/json.h"
-#include "testsupport/printers.h"
 #include "testsupport/json_suite.h"
+#include "testsupport/printers.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::serialization {

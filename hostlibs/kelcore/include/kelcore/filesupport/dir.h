@@ -23,7 +23,8 @@ class KELCORE_EXPORT Dir {
   static void SetUserDocsDir(const UTF16String& path);
 
   bool Exists() const;  // true only for an existing directory
-  // Creates the directory and any missing parents; throws FileError.
+  // Creates the directory and any missing parents, each made durable in its
+  // parent (SyncDirectory); throws FileError.
   void Create() const;
   const UTF16String& FullPath() const noexcept { return path_; }
 

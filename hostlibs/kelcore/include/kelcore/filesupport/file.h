@@ -25,7 +25,7 @@ class KELCORE_EXPORT File {
   // Throws FileError.
   void ReplaceWith(const File& source) const;
   const UTF16String& FullPath() const noexcept { return path_; }
-  // The folder that holds the file.
+  // The folder that holds the file ("." for a bare name).
   Dir Parent() const;
 
  private:
