@@ -6,6 +6,7 @@
 #include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
+#include "kelcore/filesupport/byte_streams.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/serialization/json.h"
 #include "kelscripting/threads/ui_thread.h"
@@ -60,6 +61,38 @@ TEST(ForcedControlTest, DefaultFallbackForcesControlAndItSticksForThatUserOnly) 
   EXPECT_EQ(testsupport::FeatureOverrides("Exp"), "3|none|forced_control|");
   EXPECT_EQ(kelscripting::threads::PendingUITaskCount(), 0u);
   EXPECT_FALSE(kelabexperiment::IsESDKInitializeComplete());
+  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
+}
+
+// Windows reaches a path past MAX_PATH (260 characters) only in its
+// extended-length form; a deep documents folder must work as a short one.
+TEST(ForcedControlTest, AStateFileDeepPastMaxPathIsWrittenAndLoads) {
+  testsupport::TempDir temp;
+  std::filesystem::path docs = temp.path();
+  for (char letter = 'a'; letter < 'f'; ++letter) docs /= std::string(50, letter);
+  const auto stateFile = docs / "Users" / "DeepUser" / "ABExperiment";
+  ASSERT_GT(stateFile.u8string().size(), 260u);
+  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs));
+  kelabexperiment::RegisterExperimentIdentifier(Id("DeepExp"));
+  InitializeUser("DeepUser");
+  feature::ReadIntFeature(T("DeepExp_variation"), 0);
+  EXPECT_EQ(kelscripting::threads::RunPendingUITasks(), 1u);
+  EXPECT_EQ(testsupport::FeatureOverrides("DeepExp"), "3|none|forced_control|");
+
+  // Read through the host's own file API, which takes such paths.
+  kelcore::filesupport::IPlatformByteStream in(
+      kelcore::filesupport::File(testsupport::Wide(stateFile),
+                                 kelcore::filesupport::StorageType::kLocal),
+      kelcore::filesupport::kStreamBinary);
+  std::string text(static_cast<std::size_t>(in.Length()), '\0');
+  in.ReadBlock(text.data(), static_cast<std::uint32_t>(text.size()));
+  in.Close();
+  EXPECT_NE(text.find("DeepExp"), std::string::npos) << text;
+
+  InitializeUser("Other");
+  EXPECT_EQ(testsupport::FeatureOverrides("DeepExp"), "-|-|-|-");
+  InitializeUser("DeepUser");  // loaded from the file again
+  EXPECT_EQ(testsupport::FeatureOverrides("DeepExp"), "3|none|forced_control|");
   kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
 }
 

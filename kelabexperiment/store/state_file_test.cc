@@ -11,6 +11,7 @@
 #include "store/state_file_transaction.h"
 #include "store/store_test_support.h"
 #include "testsupport/fault_file_system.h"
+#include "testsupport/windows_api.h"
 
 namespace kelabexperiment {
 namespace {
@@ -160,7 +161,31 @@ TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   EXPECT_THROW(SerializeState(tooMany, StatePath()), FileError);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// A virus scanner, an indexer or a backup tool may hold the state file open
+// without delete sharing just when it is replaced.
+TEST_F(StateFileTest, AHolderThatStaysFailsTheSaveOneThatLetsGoDoesNot) {
+  ExperimentStore store(StatePath());
+  const HANDLE holder =
+      ::CreateFileW(FilePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  try {
+    store.Merge(T("new"), T(kForced), T(""));
+    ADD_FAILURE() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("'" + FilePath().u8string() + "'"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(FileText(), kOld);
+  EXPECT_TRUE(Leftovers().empty());
+
+  ::CloseHandle(holder);
+  store.Merge(T("new"), T(kForced), T(""));
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
+  EXPECT_TRUE(Leftovers().empty());
+}
+#else
 TEST_F(StateFileTest, LinksFifosAndModes) {
   // A link planted at any name the writer uses is never written through.
   testsupport::WriteAll(temp_ / "victim", "precious");

@@ -1,6 +1,16 @@
+#include <algorithm>
 #include <filesystem>
+#include <future>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -11,6 +21,7 @@
 #include "testsupport/fault_file_system.h"
 #include "testsupport/scoped_environment.h"
 #include "testsupport/temp_dir.h"
+#include "testsupport/windows_api.h"
 
 namespace kelcore::filesupport {
 namespace {
@@ -21,6 +32,27 @@ class FileTest : public ::testing::Test {
  protected:
   testsupport::TempDir temp_;
 };
+
+// Whether another handle of the file could lock it now, asked without waiting.
+bool LockIsFree(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ADD_FAILURE() << "cannot open " << path;
+  OVERLAPPED whole{};
+  const bool free = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                                 MAXDWORD, MAXDWORD, &whole);
+  if (free) ::UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
+  ::CloseHandle(file);
+#else
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) ADD_FAILURE() << "cannot open " << path;
+  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+#endif
+  return free;
+}
 
 TEST_F(FileTest, DirCreatesMissingParentsAndJoinsNames) {
   const Dir root(Wide(temp_.path()));
@@ -77,13 +109,93 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
 
 TEST_F(FileTest, AFolderIsNotAFile) {
   std::filesystem::create_directory(temp_ / "folder");
+  testsupport::WriteAll(temp_ / "folder" / "inside", "x");
   const File file(Wide(temp_ / "folder"), StorageType::kLocal);
   EXPECT_FALSE(file.Exists());
   EXPECT_FALSE(file.Create(false));
   EXPECT_FALSE(file.Delete());
-  EXPECT_TRUE(std::filesystem::is_directory(temp_ / "folder"));
   EXPECT_THROW(IPlatformByteStream(File(Wide(temp_ / "missing"), StorageType::kLocal), 1),
                FileError);
+  FileSystem& fs = PlatformFileSystem();
+  try {
+    fs.OpenForRead(file.FullPath());
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(fs.OpenForWrite(file.FullPath()), FileError);
+  EXPECT_THROW(fs.CreateNewFile(file.FullPath(), UTF16String()), FileError);
+  EXPECT_THROW(fs.LockFile(file.FullPath()), FileError);
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "folder" / "inside"), "x");
+}
+
+TEST_F(FileTest, CreateNewFileNeverOpensWhatIsThere) {
+  FileSystem& fs = PlatformFileSystem();
+  const UTF16String path = Wide(temp_ / "new");
+  auto out = fs.CreateNewFile(path, UTF16String());
+  out->Append("abc", 3);
+  out->Close();
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "new"), "abc");
+  EXPECT_THROW(fs.CreateNewFile(path, UTF16String()), FileError);
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "new"), "abc");
+}
+
+TEST_F(FileTest, ListDirectoryNamesEveryEntryOnce) {
+  FileSystem& fs = PlatformFileSystem();
+  EXPECT_TRUE(fs.ListDirectory(Wide(temp_.path())).empty());
+  testsupport::WriteAll(temp_ / "a", "");
+  std::filesystem::create_directory(temp_ / "sub");
+  const UTF16String emoji{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+  ASSERT_TRUE(fs.CreateFile(Wide(temp_.path()) + kPathSeparator + emoji, true));
+  std::vector<UTF16String> names = fs.ListDirectory(Wide(temp_.path()));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<UTF16String>{UTF16String(L"a"), UTF16String(L"sub"), emoji}));
+  EXPECT_THROW(fs.ListDirectory(Wide(temp_ / "missing")), FileError);
+}
+
+// A lone surrogate would reach the disk as some other name, if at all.
+TEST_F(FileTest, PathsThatAreNotUTF16AreRefused) {
+  FileSystem& fs = PlatformFileSystem();
+  const UTF16String bad = Wide(temp_.path()) + kPathSeparator + static_cast<wchar_t>(0xD800);
+  EXPECT_THROW(fs.Stat(bad), FileError);
+  EXPECT_FALSE(fs.CreateFile(bad, false));
+  EXPECT_THROW(fs.CreateDirectory(bad), FileError);
+  EXPECT_THROW(fs.OpenForRead(bad), FileError);
+  EXPECT_THROW(fs.OpenForWrite(bad), FileError);
+  EXPECT_THROW(fs.CreateNewFile(bad, UTF16String()), FileError);
+  EXPECT_THROW(fs.LockFile(bad), FileError);
+  EXPECT_THROW(fs.ListDirectory(bad), FileError);
+  EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
+}
+
+TEST_F(FileTest, LockFileExcludesEveryOtherHandleUntilReleased) {
+  FileSystem& fs = PlatformFileSystem();
+  const auto lockPath = temp_ / "state.lock";
+  auto first = fs.LockFile(Wide(lockPath));  // creates the file
+  EXPECT_FALSE(LockIsFree(lockPath));
+
+  // The second taker logs under the lock; the first logs before releasing.
+  std::mutex logMutex;
+  std::vector<std::string> log;
+  const auto note = [&](const char* line) {
+    std::lock_guard<std::mutex> guard(logMutex);
+    log.emplace_back(line);
+  };
+  std::promise<void> started;
+  bool freeWhileSecondHeld = true;
+  std::thread second([&] {
+    started.set_value();
+    const auto lock = fs.LockFile(Wide(lockPath));
+    note("second locked");
+    freeWhileSecondHeld = LockIsFree(lockPath);
+  });
+  started.get_future().wait();
+  note("first releasing");
+  first.reset();
+  second.join();
+  EXPECT_EQ(log, (std::vector<std::string>{"first releasing", "second locked"}));
+  EXPECT_FALSE(freeWhileSecondHeld);
+  EXPECT_TRUE(LockIsFree(lockPath));
 }
 
 // U+1F600, outside the Basic Multilingual Plane: a surrogate pair in UTF-16.

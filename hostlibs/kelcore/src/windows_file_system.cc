@@ -24,15 +24,28 @@
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "platform_environment.h"
+#include "windows_path.h"
+#include "windows_replace.h"
 
 namespace kelcore::filesupport {
 namespace {
 
-// UTF16String holds UTF-16 code units in a 16-bit wchar_t here: the wide
-// API takes the path as it is.
-const wchar_t* Native(const UTF16String& path) { return path.c_str(); }
-
 std::string ForMessage(const UTF16String& text) { return string::ToStd(string::UTF16to8(text)); }
+
+bool IsUTF16(const UTF16String& text) {
+  string::UnicodeErrorCode error = string::UnicodeErrorCode::kNone;
+  string::UTF16to8(text, &error);
+  return error == string::UnicodeErrorCode::kNone;
+}
+
+// UTF16String holds UTF-16 code units in a 16-bit wchar_t here, as the wide
+// API takes them. Windows would accept an unpaired surrogate too, but such a
+// name cannot be written anywhere else unchanged, so it is refused. Absolute
+// paths go in the extended-length form, free of the MAX_PATH limit.
+UTF16String Native(const UTF16String& path) {
+  if (!IsUTF16(path)) throw FileError("path '" + ForMessage(path) + "' is not valid UTF-16");
+  return ExtendedLengthPath(path);
+}
 
 std::string SystemMessage(DWORD error) {
   wchar_t* text = nullptr;
@@ -49,6 +62,53 @@ std::string SystemMessage(DWORD error) {
 
 [[noreturn]] void Fail(const char* what, const UTF16String& path, DWORD error) {
   throw FileError(std::string(what) + " '" + ForMessage(path) + "': " + SystemMessage(error));
+}
+
+[[noreturn]] void FailNotRegular(const UTF16String& path) {
+  throw FileError("cannot open '" + ForMessage(path) + "': not a regular file");
+}
+
+// Other openers may read, and may rename or delete the file meanwhile, as on
+// POSIX systems (a state file is replaced while a reader still holds it).
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// An ordinary file on a disk: not a folder, a console, a device or a pipe.
+bool IsRegularFile(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// A symbolic link or a junction. Other reparse points, such as the
+// placeholders of a cloud-synchronised documents folder, are files.
+bool IsLink(HANDLE file) {
+  FILE_ATTRIBUTE_TAG_INFO info;
+  return !::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
+         ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+          IsReparseTagNameSurrogate(info.ReparseTag));
+}
+
+// Opens a regular file, or throws FileError saying why not. Opening a pipe
+// or a device returns at once; the handle's type is checked before any read
+// or write could wait on it.
+HANDLE OpenRegular(const UTF16String& path, DWORD access, DWORD disposition) {
+  const UTF16String native = Native(path);
+  const HANDLE file = ::CreateFileW(native.c_str(), access, kShareAll, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    // Windows refuses to open a folder as a file with a bare "access denied".
+    const DWORD attributes = ::GetFileAttributesW(native.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      FailNotRegular(path);
+    }
+    Fail("cannot open", path, error);
+  }
+  if (!IsRegularFile(file)) {
+    ::CloseHandle(file);
+    FailNotRegular(path);
+  }
+  return file;
 }
 
 // ReadFile and WriteFile move at most a DWORD of bytes per call.
@@ -107,6 +167,11 @@ class WindowsWritableFile final : public WritableFile {
     if (!::FlushFileBuffers(file_)) Fail("cannot flush", path_, ::GetLastError());
   }
 
+  // Empties the file; the handle is at its start.
+  void Truncate() {
+    if (!::SetEndOfFile(file_)) Fail("cannot truncate", path_, ::GetLastError());
+  }
+
   void Close() override {
     const HANDLE file = file_;
     file_ = INVALID_HANDLE_VALUE;
@@ -120,14 +185,24 @@ class WindowsWritableFile final : public WritableFile {
   UTF16String path_;
 };
 
-// Other openers may read, and may rename or delete the file meanwhile, as on
-// POSIX systems (a state file is replaced while a reader still holds it).
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+class WindowsFileLock final : public FileLockHandle {
+ public:
+  explicit WindowsFileLock(HANDLE file) : file_(file) {}
+  ~WindowsFileLock() override {
+    // Closing alone frees the lock only when Windows gets round to it.
+    OVERLAPPED whole{};
+    ::UnlockFileEx(file_, 0, MAXDWORD, MAXDWORD, &whole);
+    ::CloseHandle(file_);
+  }
+
+ private:
+  HANDLE file_;
+};
 
 class WindowsFileSystem final : public FileSystem {
  public:
   PathKind Stat(const UTF16String& path) override {
-    const DWORD attributes = ::GetFileAttributesW(Native(path));
+    const DWORD attributes = ::GetFileAttributesW(Native(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::kDirectory;
     if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::kOther;
@@ -135,29 +210,33 @@ class WindowsFileSystem final : public FileSystem {
   }
 
   void CreateDirectory(const UTF16String& path) override {
-    if (::CreateDirectoryW(Native(path), nullptr)) return;
+    if (::CreateDirectoryW(Native(path).c_str(), nullptr)) return;
     const DWORD error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS && Stat(path) == PathKind::kDirectory) return;
     Fail("cannot create folder", path, error);
   }
 
   bool CreateFile(const UTF16String& path, bool exclusive) override {
-    const HANDLE file =
-        ::CreateFileW(Native(path), GENERIC_WRITE, kShareAll, nullptr,
-                      exclusive ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    ::CloseHandle(file);
-    return Stat(path) == PathKind::kFile;
+    try {
+      ::CloseHandle(OpenRegular(path, GENERIC_WRITE, exclusive ? CREATE_NEW : OPEN_ALWAYS));
+      return true;
+    } catch (const FileError&) {
+      return false;
+    }
   }
 
   bool DeleteFile(const UTF16String& path) override {
-    return Stat(path) == PathKind::kFile && ::DeleteFileW(Native(path));
+    return Stat(path) == PathKind::kFile && ::DeleteFileW(Native(path).c_str());
   }
 
   void RenameFile(const UTF16String& from, const UTF16String& to) override {
-    if (!::MoveFileExW(Native(from), Native(to),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      Fail("cannot rename", from, ::GetLastError());
+    const UTF16String source = Native(from);
+    const UTF16String target = Native(to);
+    const DWORD error = MoveReplacingRetrying(source.c_str(), target.c_str(),
+                                              [] { ::Sleep(kReplacePauseMilliseconds); });
+    if (error != ERROR_SUCCESS) {
+      throw FileError("cannot replace '" + ForMessage(to) + "' by '" + ForMessage(from) +
+                      "': " + SystemMessage(error));
     }
   }
 
@@ -165,17 +244,77 @@ class WindowsFileSystem final : public FileSystem {
   void SyncDirectory(const UTF16String& /*path*/) override {}
 
   std::unique_ptr<ReadableFile> OpenForRead(const UTF16String& path) override {
-    const HANDLE file = ::CreateFileW(Native(path), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail("cannot open", path, ::GetLastError());
-    return std::make_unique<WindowsReadableFile>(file, path);
+    return std::make_unique<WindowsReadableFile>(OpenRegular(path, GENERIC_READ, OPEN_EXISTING),
+                                                 path);
   }
 
   std::unique_ptr<WritableFile> OpenForWrite(const UTF16String& path) override {
-    const HANDLE file = ::CreateFileW(Native(path), GENERIC_WRITE, kShareAll, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail("cannot open for writing", path, ::GetLastError());
+    // Truncation waits until the file is known to be a regular one.
+    auto file =
+        std::make_unique<WindowsWritableFile>(OpenRegular(path, GENERIC_WRITE, OPEN_ALWAYS), path);
+    file->Truncate();
+    return file;
+  }
+
+  // Windows has no permission bits to copy: the new file takes the access
+  // rules its folder passes on, as the file it replaces did.
+  std::unique_ptr<WritableFile> CreateNewFile(const UTF16String& path,
+                                              const UTF16String& /*permissionsOf*/) override {
+    // CREATE_NEW fails on anything at the name, and FILE_FLAG_OPEN_REPARSE_POINT
+    // keeps a link there from being followed.
+    const HANDLE file =
+        ::CreateFileW(Native(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail("cannot create", path, ::GetLastError());
     return std::make_unique<WindowsWritableFile>(file, path);
+  }
+
+  std::unique_ptr<FileLockHandle> LockFile(const UTF16String& path) override {
+    // No delete sharing: the lock file cannot vanish while held, which would
+    // let the next writer lock a new file of the same name.
+    const HANDLE file = ::CreateFileW(
+        Native(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail("cannot open the lock file", path, ::GetLastError());
+    if (!IsRegularFile(file) || IsLink(file)) {
+      ::CloseHandle(file);
+      throw FileError("cannot lock '" + ForMessage(path) + "': not a regular file");
+    }
+    // Locks belong to the handle, so two handles in one process exclude each
+    // other as two processes do. Without LOCKFILE_FAIL_IMMEDIATELY this waits.
+    OVERLAPPED whole{};
+    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+      const DWORD error = ::GetLastError();
+      ::CloseHandle(file);
+      Fail("cannot lock", path, error);
+    }
+    return std::make_unique<WindowsFileLock>(file);
+  }
+
+  std::vector<UTF16String> ListDirectory(const UTF16String& path) override {
+    if (path.empty()) Fail("cannot list folder", path, ERROR_PATH_NOT_FOUND);
+    UTF16String pattern = Native(path);
+    if (pattern.back() != L'\\' && pattern.back() != L'/') pattern.push_back(L'\\');
+    pattern.push_back(L'*');
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
+                                             FindExSearchNameMatch, nullptr, 0);
+    std::vector<UTF16String> names;
+    if (search == INVALID_HANDLE_VALUE) {
+      // A drive's root has no "." or "..": when empty, it has nothing at all.
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND) return names;
+      Fail("cannot list folder", path, error);
+    }
+    // A name that is not UTF-16 cannot be any file this host made.
+    do {
+      const UTF16String name = entry.cFileName;
+      if (name != L"." && name != L".." && IsUTF16(name)) names.push_back(name);
+    } while (::FindNextFileW(search, &entry));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) Fail("cannot list folder", path, error);
+    return names;
   }
 
   UTF16String UserDocumentsPath() override {

@@ -12,6 +12,12 @@
 
 namespace testsupport {
 
+#ifdef _WIN32
+// Removes `path` and everything in it, also below MAX_PATH, which the
+// standard library's folder listing cannot reach here. Errors are ignored.
+void RemoveTree(const std::filesystem::path& path);
+#endif
+
 // A fresh folder under the system's temporary folder, removed with
 // everything in it when the object goes away.
 class TempDir {
@@ -24,8 +30,12 @@ class TempDir {
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
+#ifdef _WIN32
+    RemoveTree(path_);
+#else
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+#endif
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -1,0 +1,29 @@
+#ifdef _WIN32
+
+#include "windows_replace.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace kelcore::filesupport {
+
+unsigned long MoveReplacingRetrying(const wchar_t* from, const wchar_t* to,
+                                    const std::function<void()>& pause) {
+  for (int attempt = 1;; ++attempt) {
+    if (::MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return ERROR_SUCCESS;
+    }
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) ||
+        attempt == kReplaceTries) {
+      return error;
+    }
+    pause();
+  }
+}
+
+}  // namespace kelcore::filesupport
+
+#endif  // _WIN32
