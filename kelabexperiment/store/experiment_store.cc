@@ -13,8 +13,7 @@ void ExperimentStore::Load() {
   if (statePath_.empty()) return;
   UTF8String text = ReadStateFile(statePath_);
   if (text.empty()) return;
-  RecordMap records = ParseStateText(text, statePath_);
-  UTF8String().swap(text);  // the file's bytes are not needed any more
+  RecordMap records = ParseStateText(std::move(text), statePath_);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
   auto applied = records.begin();

@@ -63,7 +63,7 @@ UTF8String ReadStateFile(const UTF8String& path) {
   return text;
 }
 
-RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
+RecordMap ParseStateText(UTF8String text, const UTF8String& path) {
   boost::optional<kelcore::serialization::JsonTextMembers> members;
   try {
     members = kelcore::serialization::JSONParseTextMembers(text, kMaxStateFileRecords);
@@ -71,8 +71,10 @@ RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
     throw StateFileLimitError("state file '" + ForMessage(path) + "' has more than " +
                               std::to_string(kMaxStateFileRecords) + " records, the limit");
   }
+  UTF8String().swap(text);  // the members hold what is needed: lower the peak
   if (!members) throw boost::bad_any_cast();
   RecordMap records;
+  records.reserve(members->size());
   for (auto& [experimentId, recordText] : *members) {
     if (!recordText) throw boost::bad_any_cast();
     VariationRecord record = ParseStoredRecord(*recordText);

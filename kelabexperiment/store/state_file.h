@@ -37,9 +37,11 @@ kelcore::filesupport::File StateFileAt(const UTF8String& path);
 UTF8String ReadStateFile(const UTF8String& path);
 
 // The records of a state file's text (see ExperimentStore for the format).
+// Takes the text by value and frees it once parsed, so that a caller that
+// moves it in does not hold the file's bytes and the records at once.
 // Throws boost::bad_any_cast for malformed content and StateFileLimitError
 // naming `path` and the limit for more than kMaxStateFileRecords members.
-RecordMap ParseStateText(const UTF8String& text, const UTF8String& path);
+RecordMap ParseStateText(UTF8String text, const UTF8String& path);
 
 // The state file's text for `records`. Records whose identifier is not valid
 // UTF-8 cannot be JSON member names and are left out. Throws FileError naming

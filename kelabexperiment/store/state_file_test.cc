@@ -1,5 +1,6 @@
 #include "store/state_file.h"
 
+#include <cstdio>
 #include <set>
 
 #ifndef _WIN32
@@ -157,7 +158,12 @@ TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
     EXPECT_NE(std::string(e.what()).find("64 MiB"), std::string::npos) << e.what();
   }
   RecordMap tooMany;
-  for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) tooMany[T(std::to_string(i))];
+  tooMany.reserve(kMaxStateFileRecords + 1);
+  for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {
+    char key[16];
+    std::snprintf(key, sizeof key, "%07zu", i);  // ascending: each goes at the end
+    tooMany.emplace_hint(tooMany.end(), T(key), VariationRecord());
+  }
   EXPECT_THROW(SerializeState(tooMany, StatePath()), FileError);
 }
 
