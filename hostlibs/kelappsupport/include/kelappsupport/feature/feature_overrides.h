@@ -18,7 +18,9 @@ enum class OverrideDataCategory : std::uint32_t {
 
 // Feature overrides: a named feature answers its override instead of its
 // default. A feature has at most one override, of integer or text kind; a
-// new one replaces the old. Every function here is thread-safe.
+// new one replaces the old. Every function here is thread-safe. Names and
+// text values together may take up to 4 GiB; a set beyond that throws
+// std::length_error and leaves the overrides as they were.
 KELAPPSUPPORT_EXPORT void SetOverrideData(const UTF8String& featureName, int value,
                                           OverrideDataCategory category);
 KELAPPSUPPORT_EXPORT void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
