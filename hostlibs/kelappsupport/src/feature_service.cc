@@ -106,6 +106,12 @@ void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
   s.overrides.Set(View(featureName), View(value), category);
 }
 
+void ReserveOverrides(std::size_t count, std::size_t bytes) {
+  Service& s = TheService();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.overrides.Reserve(count, bytes);
+}
+
 void RemoveOverride(const UTF8String& featureName) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
