@@ -15,6 +15,7 @@ void ExperimentStore::Load() {
   if (text.empty()) return;
   RecordMap records = ParseStateText(text, statePath_);
   UTF8String().swap(text);  // the file's bytes are not needed any more
+  ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
   auto applied = records.begin();
