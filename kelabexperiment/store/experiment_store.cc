@@ -14,6 +14,7 @@ void ExperimentStore::Load() {
   UTF8String text = ReadStateFile(statePath_);
   if (text.empty()) return;
   RecordMap records = ParseStateText(std::move(text), statePath_);
+  ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
   auto applied = records.begin();

@@ -35,6 +35,11 @@ int VariationFeatureValue(VariationKind kind);
 // overrides set before the error stay set.
 void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& record);
 
+// Has the host size its override table for what ApplyOverrides sets for
+// every record, so that applying a whole store grows it once. Host errors
+// pass through; nothing is set.
+void ReserveOverrides(const RecordMap& records);
+
 // Removes the experiment's four feature overrides.
 void WithdrawOverrides(const UTF8String& experimentId);
 

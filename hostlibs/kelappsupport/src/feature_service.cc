@@ -7,6 +7,7 @@
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_overrides.h"
 #include "kelappsupport/feature/feature_reads.h"
+#include "override_table.h"
 
 namespace kelappsupport::feature {
 
@@ -18,19 +19,15 @@ struct ScopedCallRecorder::Log {
 namespace {
 
 using kelcore::string::ToStd;
+using kelcore::string::View;
 
 using Handler = std::function<void(UTF8String)>;
 
-struct Override {
-  std::variant<int, UTF8String> value;
-  OverrideDataCategory category;
-};
-
-// Hashed by name: a host sets tens of thousands of overrides at start-up and
-// reads features all the time, and nothing here needs them in order.
+// Overrides are hashed by name: a host sets up to millions of them at
+// start-up and reads features all the time, and nothing needs them in order.
 struct Service {
   std::mutex mutex;
-  std::unordered_map<std::string, Override> overrides;
+  OverrideTable overrides;
   std::unordered_map<std::string, std::vector<Handler>> handlers;
   unsigned int nextRegistration = 1;
   std::shared_ptr<ScopedCallRecorder::Log> recorder;
@@ -45,7 +42,7 @@ Service& TheService() {
 
 // REQUIRES: the service mutex is held. Returns s.key holding `name`.
 const std::string& KeyOf(Service& s, const UTF8String& name) {
-  s.key.assign(kelcore::string::View(name));
+  s.key.assign(View(name));
   return s.key;
 }
 
@@ -57,13 +54,6 @@ void Record(Service& s, MakeCall&& make) {
   FeatureCall call = make();
   std::lock_guard<std::mutex> lock(s.recorder->mutex);
   s.recorder->calls.push_back(std::move(call));
-}
-
-// REQUIRES: the service mutex is held.
-void SetOverride(Service& s, const UTF8String& name, Override value) {
-  // try_emplace leaves `value` alone when the name is present.
-  auto [it, inserted] = s.overrides.try_emplace(KeyOf(s, name), std::move(value));
-  if (!inserted) it->second = std::move(value);
 }
 
 // Runs the feature's handlers after a read took its default.
@@ -79,14 +69,18 @@ void DefaultTaken(const UTF8String& name) {
   for (const Handler& handler : handlers) handler(name);
 }
 
-// The override of `name` when it holds a T.
-template <typename T>
-std::optional<T> FindOverride(const UTF8String& name) {
+// What a read answers for the value the table holds.
+int ReadValue(int value) { return value; }
+UTF8String ReadValue(std::string_view text) { return kelcore::string::FromStd(text); }
+
+// The override of `name` when the table holds it as a Stored.
+template <typename Stored>
+auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(Stored()))> {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto it = s.overrides.find(KeyOf(s, name));
-  if (it == s.overrides.end()) return std::nullopt;
-  if (const T* value = std::get_if<T>(&it->second.value)) return *value;
+  const std::optional<OverrideView> found = s.overrides.Find(View(name));
+  if (!found) return std::nullopt;
+  if (const Stored* value = std::get_if<Stored>(&found->value)) return ReadValue(*value);
   return std::nullopt;
 }
 
@@ -95,7 +89,7 @@ std::optional<T> FindOverride(const UTF8String& name) {
 void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCategory category) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  SetOverride(s, featureName, {value, category});
+  s.overrides.Set(View(featureName), value, category);
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetInt, ToStd(featureName), value, category};
   });
@@ -108,14 +102,20 @@ void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetString, ToStd(featureName), ToStd(value), category};
   });
-  SetOverride(s, featureName, {std::move(value), category});
+  // The text's bytes go straight into the table; `value` is dropped after.
+  s.overrides.Set(View(featureName), View(value), category);
+}
+
+void ReserveOverrides(std::size_t count, std::size_t bytes) {
+  Service& s = TheService();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.overrides.Reserve(count, bytes);
 }
 
 void RemoveOverride(const UTF8String& featureName) {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  auto it = s.overrides.find(KeyOf(s, featureName));
-  if (it != s.overrides.end()) s.overrides.erase(it);
+  s.overrides.Remove(View(featureName));
   Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRemove, ToStd(featureName), {}}; });
 }
 
@@ -138,7 +138,7 @@ FeatureRead<int> ReadIntFeature(const UTF8String& featureName, int defaultValue)
 
 FeatureRead<UTF8String> ReadStringFeature(const UTF8String& featureName,
                                           const UTF8String& defaultValue) {
-  if (auto value = FindOverride<UTF8String>(featureName)) return {std::move(*value), true};
+  if (auto value = FindOverride<std::string_view>(featureName)) return {std::move(*value), true};
   DefaultTaken(featureName);
   return {defaultValue, false};
 }
@@ -147,15 +147,15 @@ std::map<std::string, OverrideValue> SnapshotOverrides() {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
   std::map<std::string, OverrideValue> snapshot;
-  for (const auto& [name, entry] : s.overrides) {
+  s.overrides.ForEach([&](const OverrideView& entry) {
     OverrideValue value{0, entry.category};
-    if (const auto* text = std::get_if<UTF8String>(&entry.value)) {
-      value.value = ToStd(*text);
+    if (const auto* text = std::get_if<std::string_view>(&entry.value)) {
+      value.value = std::string(*text);
     } else {
       value.value = std::get<int>(entry.value);
     }
-    snapshot.emplace(name, std::move(value));
-  }
+    snapshot.emplace(entry.name, std::move(value));
+  });
   return snapshot;
 }
 
@@ -169,7 +169,7 @@ std::size_t CountNotifications(const UTF8String& featureName) {
 void ResetFeatureService() {
   Service& s = TheService();
   std::lock_guard<std::mutex> lock(s.mutex);
-  s.overrides.clear();
+  s.overrides.Clear();
   s.handlers.clear();
 }
 

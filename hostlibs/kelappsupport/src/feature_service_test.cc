@@ -1,4 +1,6 @@
 #include <atomic>
+#include <limits>
+#include <stdexcept>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -112,6 +114,24 @@ TEST_F(FeatureServiceTest, ManyOverridesMatchAnOrderedModel) {
   } else {
     EXPECT_EQ(ReadIntFeature(Bytes(name), -1).value, std::get<int>(value.value));
   }
+}
+
+// A reservation is a hint: it changes no answer, records nothing, and may
+// come from any thread while others set overrides.
+TEST_F(FeatureServiceTest, ReserveOverridesChangesNoAnswer) {
+  constexpr auto kCategory = OverrideDataCategory::kExperiment;
+  SetOverrideData(Bytes("R_variation"), 2, kCategory);
+  ScopedCallRecorder recorder;
+  std::thread reserver([] {
+    for (std::size_t i = 0; i < 200; ++i) ReserveOverrides(i * 50, i * 1000);
+  });
+  for (int i = 0; i < 200; ++i) SetOverrideData(Bytes("R" + std::to_string(i)), i, kCategory);
+  reserver.join();
+  EXPECT_THROW(ReserveOverrides(std::numeric_limits<std::size_t>::max(), 0), std::length_error);
+  EXPECT_EQ(recorder.Calls().size(), 200u);
+  EXPECT_EQ(SnapshotOverrides().size(), 201u);
+  EXPECT_EQ(ReadIntFeature(Bytes("R_variation"), 0).value, 2);
+  EXPECT_EQ(ReadIntFeature(Bytes("R199"), 0).value, 199);
 }
 
 TEST_F(FeatureServiceTest, ConcurrentWritersAndReadersStayConsistent) {

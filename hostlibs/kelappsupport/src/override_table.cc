@@ -1,0 +1,193 @@
+#include "override_table.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace kelappsupport::feature {
+namespace {
+
+// Offsets are 32 bits wide, and the all-ones offset marks a free entry.
+constexpr std::size_t kMaxArena = 0xFFFFFFFFu;
+constexpr std::size_t kMaxName = 0x7FFFFFFFu;
+// Below this much waste a table is too small for compacting to pay.
+constexpr std::size_t kMinWaste = 4096;
+
+[[noreturn]] void TooLarge() {
+  throw std::length_error("feature overrides: more names and texts than the table can hold");
+}
+
+}  // namespace
+
+OverrideView OverrideTable::ViewOf(const Entry& entry) const noexcept {
+  StoredValue value = static_cast<int>(entry.value);
+  if (entry.isText) {
+    value = std::string_view(arena_.data() + entry.offset + entry.nameSize, entry.value);
+  }
+  return {NameOf(entry), value, entry.category};
+}
+
+std::size_t OverrideTable::FindSlot(std::string_view name, std::uint32_t tag) const {
+  return index_.Find(tag, [&](std::uint32_t number) { return NameOf(entries_[number]) == name; });
+}
+
+std::optional<OverrideView> OverrideTable::Find(std::string_view name) const {
+  const std::size_t slot = FindSlot(name, NameTag(name));
+  if (slot == OverrideIndex::kNotFound) return std::nullopt;
+  return ViewOf(entries_[index_.EntryAt(slot)]);
+}
+
+void OverrideTable::Set(std::string_view name, StoredValue value, OverrideDataCategory category) {
+  const std::uint32_t tag = NameTag(name);
+  const std::size_t slot = FindSlot(name, tag);
+  if (slot == OverrideIndex::kNotFound) {
+    Insert(name, tag, value, category);
+  } else {
+    Replace(entries_[index_.EntryAt(slot)], name, value, category);
+  }
+}
+
+void OverrideTable::Encode(Entry& entry, const StoredValue& value, OverrideDataCategory category) {
+  const auto* text = std::get_if<std::string_view>(&value);
+  entry.isText = text != nullptr;
+  entry.value = text ? static_cast<std::uint32_t>(text->size())
+                     : static_cast<std::uint32_t>(std::get<int>(value));
+  entry.category = category;
+}
+
+void OverrideTable::Insert(std::string_view name, std::uint32_t tag, const StoredValue& value,
+                           OverrideDataCategory category) {
+  if (freeHead_ == kFree) {
+    if (entries_.size() >= OverrideIndex::kMaxEntries) TooLarge();
+    // Grown first, so that nothing below can fail once the arena has changed.
+    if (entries_.size() == entries_.capacity()) {
+      entries_.reserve(std::max<std::size_t>(8, 2 * entries_.capacity()));
+    }
+  }
+  const std::size_t mark = arena_.size();
+  const auto* text = std::get_if<std::string_view>(&value);
+  Entry entry{};
+  entry.offset = Append(name, text ? *text : std::string_view());
+  entry.nameSize = static_cast<std::uint32_t>(name.size());
+  Encode(entry, value, category);
+  const std::uint32_t number =
+      freeHead_ != kFree ? freeHead_ : static_cast<std::uint32_t>(entries_.size());
+  try {
+    index_.Insert(tag, number);
+  } catch (...) {
+    arena_.resize(mark);
+    throw;
+  }
+  if (freeHead_ == kFree) {
+    entries_.push_back(entry);
+    return;
+  }
+  freeHead_ = entries_[number].value;
+  --freeCount_;
+  entries_[number] = entry;
+}
+
+void OverrideTable::Replace(Entry& entry, std::string_view name, const StoredValue& value,
+                            OverrideDataCategory category) {
+  const std::size_t oldText = TextSize(entry);
+  const auto* text = std::get_if<std::string_view>(&value);
+  const std::size_t newText = text ? text->size() : 0;
+  if (newText > oldText) {
+    // It does not fit where the old text was: name and text move to the end.
+    entry.offset = Append(name, *text);
+    garbage_ += entry.nameSize + oldText;
+  } else {
+    if (text) std::copy(text->begin(), text->end(), arena_.begin() + entry.offset + entry.nameSize);
+    garbage_ += oldText - newText;
+  }
+  Encode(entry, value, category);
+  CompactIfWasteful();
+}
+
+bool OverrideTable::Remove(std::string_view name) {
+  const std::size_t slot = FindSlot(name, NameTag(name));
+  if (slot == OverrideIndex::kNotFound) return false;
+  const std::uint32_t number = index_.EntryAt(slot);
+  index_.Erase(slot);
+  Entry& entry = entries_[number];
+  garbage_ += entry.nameSize + TextSize(entry);
+  entry = Entry{kFree, 0, 0, freeHead_, OverrideDataCategory::kUnspecified};
+  freeHead_ = number;
+  ++freeCount_;
+  CompactIfWasteful();
+  return true;
+}
+
+void OverrideTable::Clear() {
+  decltype(arena_)().swap(arena_);
+  decltype(entries_)().swap(entries_);
+  index_.Clear(true);
+  garbage_ = 0;
+  freeHead_ = kFree;
+  freeCount_ = 0;
+}
+
+void OverrideTable::Reserve(std::size_t count, std::size_t bytes) {
+  if (count > OverrideIndex::kMaxEntries || bytes > kMaxArena) TooLarge();
+  // Free entries are reused before new ones are added, so `count` entries
+  // in all is enough; the garbage stays where it is until a compaction.
+  entries_.reserve(count);
+  arena_.reserve(std::min(kMaxArena, garbage_ + bytes));
+  index_.Reserve(count);
+}
+
+OverrideTable::Usage OverrideTable::GetUsage() const noexcept {
+  return {arena_.size(),       garbage_,          arena_.capacity(), entries_.size(),
+          entries_.capacity(), index_.SlotCount()};
+}
+
+std::uint32_t OverrideTable::Append(std::string_view name, std::string_view text) {
+  const std::size_t offset = arena_.size();
+  if (name.size() > kMaxName || text.size() > kMaxArena ||
+      name.size() + text.size() > kMaxArena - offset) {
+    TooLarge();
+  }
+  // Doubled ahead of both copies, so that a failure leaves the arena as it was.
+  const std::size_t needed = offset + name.size() + text.size();
+  if (needed > arena_.capacity()) arena_.reserve(std::max(needed, 2 * arena_.capacity()));
+  arena_.insert(arena_.end(), name.begin(), name.end());
+  arena_.insert(arena_.end(), text.begin(), text.end());
+  return static_cast<std::uint32_t>(offset);
+}
+
+void OverrideTable::CompactIfWasteful() {
+  const std::size_t waste = garbage_ + freeCount_ * sizeof(Entry);
+  const std::size_t held = arena_.size() + entries_.size() * sizeof(Entry);
+  if (waste < kMinWaste || 2 * waste <= held) return;
+  try {
+    Compact();
+  } catch (const std::bad_alloc&) {
+    // The table is whole without compacting; the next change tries again.
+  }
+}
+
+void OverrideTable::Compact() {
+  decltype(arena_) arena;
+  arena.reserve(arena_.size() - garbage_);  // the only step that can fail
+  std::uint32_t kept = 0;
+  for (const Entry& entry : entries_) {
+    if (entry.offset == kFree) continue;
+    const auto bytes = arena_.begin() + entry.offset;
+    Entry moved = entry;
+    moved.offset = static_cast<std::uint32_t>(arena.size());
+    arena.insert(arena.end(), bytes, bytes + entry.nameSize + TextSize(entry));
+    entries_[kept++] = moved;  // never ahead of `entry`
+  }
+  entries_.resize(kept);
+  arena_.swap(arena);
+  garbage_ = 0;
+  freeHead_ = kFree;
+  freeCount_ = 0;
+  // Entry numbers changed; the slots already have room for all of them.
+  index_.Clear(false);
+  for (std::uint32_t number = 0; number < kept; ++number) {
+    index_.Insert(NameTag(NameOf(entries_[number])), number);
+  }
+}
+
+}  // namespace kelappsupport::feature
