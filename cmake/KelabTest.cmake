@@ -9,17 +9,22 @@ endif()
 # The JSON parsing suite as test programs see it.
 set(KELAB_TEST_JSON_SUITE_DIR "${KELAB_TEST_PATH_PREFIX}${KELAB_JSON_SUITE_DIR}")
 
-# kelab_add_test(<name> SOURCES ... LIBS ...): one GoogleTest executable,
-# registered with CTest test by test.
+# kelab_add_test(<name> SOURCES ... LIBS ... [TIMEOUT seconds]): one GoogleTest
+# executable, registered with CTest test by test; TIMEOUT overrides the
+# preset's limit for tests that start many processes.
 function(kelab_add_test name)
   if(NOT KELAB_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  set(timeout)
+  if(ARG_TIMEOUT)
+    set(timeout TIMEOUT ${ARG_TIMEOUT})
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   kelab_set_warnings(${name})
   # Listing the tests of an emulated program starts the emulator too.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "KELAB_JSON_SUITE_DIR=${KELAB_TEST_JSON_SUITE_DIR}")
+    PROPERTIES ENVIRONMENT "KELAB_JSON_SUITE_DIR=${KELAB_TEST_JSON_SUITE_DIR}" ${timeout})
 endfunction()
