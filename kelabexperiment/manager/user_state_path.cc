@@ -1,6 +1,5 @@
 #include "manager/user_state_path.h"
 
-#include <cstdio>
 #include <string>
 
 #include "startup/module_constants.h"
@@ -10,22 +9,6 @@ namespace kelabexperiment {
 namespace {
 
 using kelcore::string::View;
-
-// The identifier for an error message: printable ASCII as is, other bytes
-// as \xNN, so the message stays one readable line.
-std::string Printable(const UTF8String& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
 
 bool IsReservedDeviceName(const UTF8String& userId) {
   // The part before the first dot decides: "con.txt" is as reserved as "CON".
@@ -68,7 +51,7 @@ const char* Problem(const UTF8String& userId) {
 void CheckUserIdentifier(const UTF8String& userId) {
   if (userId.empty()) return;
   if (const char* problem = Problem(userId)) {
-    throw InvalidUserIdentifierError("user identifier \"" + Printable(userId) +
+    throw InvalidUserIdentifierError("user identifier \"" + kelcore::string::PrintableForMessage(View(userId)) +
                                      "\" cannot be used as a folder name: " + problem);
   }
 }

@@ -1,5 +1,7 @@
 #include "kelcore/string/conversions.h"
 
+#include <cstdio>
+
 #include <cstdint>
 #include <cstring>
 
@@ -146,6 +148,20 @@ UTF8String UTF16to8(const UTF16String& text, UnicodeErrorCode* error, std::size_
 }
 
 UTF8String StdToUTF8String(const std::string& text) { return FromStd(text); }
+
+std::string PrintableForMessage(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
 
 bool IsValidUTF8(const UTF8String& text) noexcept {
   for (std::size_t pos = 0; pos < text.size();) {

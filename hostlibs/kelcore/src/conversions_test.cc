@@ -78,6 +78,9 @@ TEST(ConversionsTest, AsciiAndExceptionText) {
   EXPECT_EQ(AsciiToUTF16("Users", 5), Units({L'U', L's', L'e', L'r', L's'}));
   EXPECT_EQ(AsciiToUTF16("a\xC3", 2), Units({L'a', 0xFFFD}));
   EXPECT_EQ(StdToUTF8String(std::string("bad \0 cast", 10)), Bytes(std::string("bad \0 cast", 10)));
+  // Exactly the printable ASCII range passes, less the backslash.
+  EXPECT_EQ(PrintableForMessage(std::string("\x1F \x7E\x7F\\\xFF\0", 7)),
+            "\\x1F ~\\x7F\\x5C\\xFF\\x00");
 }
 
 }  // namespace

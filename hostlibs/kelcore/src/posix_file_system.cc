@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -26,20 +25,7 @@ namespace {
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kNewFolderMode = 0755;
 
-// A path for a message: bytes that are not printable ASCII as \xNN.
-std::string Printable(const std::string& path) {
-  std::string out;
-  for (unsigned char c : path) {
-    if (c >= 0x20 && c < 0x7F) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
+std::string Printable(const std::string& path) { return string::PrintableForMessage(path); }
 
 // UTF-16 paths reach the kernel as UTF-8 bytes. A path that does not convert
 // exactly would name another file, so it is refused.

@@ -26,7 +26,17 @@ using ImmutableStringSet =
 // feature overrides, and watches each registered experiment's variation
 // feature. `deviceType`, `storeType` and `freeUser` are accepted and unused.
 // Always returns 0xA00F0001. Throws on failure (for example a malformed state
-// file, or a user identifier that is not a single safe folder name).
+// file, something other than a regular file at its place, a file over the
+// limits, or a user identifier that is not a single safe folder name); a
+// failed call leaves no override of the user's file applied. Updates queued
+// for the UI thread before a call are dropped when they run after it. The
+// first call keeps the module loaded until the process ends, since the
+// feature service keeps the handlers it registers.
+//
+// The UI-thread updates save the user's state file under a per-user lock, so
+// several processes may serve one user at once. A save that fails throws
+// kelcore::filesupport::FileError to whoever runs the UI queue and keeps
+// nothing, so the next fallback of the feature tries again.
 KELABEXPERIMENT_EXPORT int Initialize(const kelcore::utility::ImmutableString& quillUserID,
                                       const kelcore::utility::ImmutableString& deviceType,
                                       const kelcore::utility::ImmutableString& storeType,

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "kelcore/kelcore_export.h"
 #include "kelcore/string/string_types.h"
@@ -31,6 +32,10 @@ KELCORE_EXPORT UTF8String UTF16to8(const UTF16String& text, UnicodeErrorCode* er
 
 // An exception message (std::exception::what) as UTF8String, bytes unchanged.
 KELCORE_EXPORT UTF8String StdToUTF8String(const std::string& text);
+
+// `bytes` for a one-line error message: printable ASCII as is, every other
+// byte and the backslash as \xNN.
+KELCORE_EXPORT std::string PrintableForMessage(std::string_view bytes);
 
 // True when `text` is well-formed UTF-8.
 KELCORE_EXPORT bool IsValidUTF8(const UTF8String& text) noexcept;
