@@ -51,7 +51,8 @@ const char* Problem(const UTF8String& userId) {
 void CheckUserIdentifier(const UTF8String& userId) {
   if (userId.empty()) return;
   if (const char* problem = Problem(userId)) {
-    throw InvalidUserIdentifierError("user identifier \"" + kelcore::string::PrintableForMessage(View(userId)) +
+    throw InvalidUserIdentifierError("user identifier \"" +
+                                     kelcore::string::PrintableForMessage(View(userId)) +
                                      "\" cannot be used as a folder name: " + problem);
   }
 }
