@@ -42,9 +42,10 @@ void ExperimentStore::Commit(const std::function<void(RecordMap&)>& change) {
 }
 
 void ExperimentStore::Save() {
-  const RecordMap mine = records_;
-  Commit([&mine](RecordMap& records) {
-    for (const auto& [experimentId, record] : mine) records[experimentId] = record;
+  if (statePath_.empty()) return;  // memory already holds every record
+  // records_ is only replaced once the change has run, so it can be read here.
+  Commit([this](RecordMap& records) {
+    for (const auto& [experimentId, record] : records_) records[experimentId] = record;
   });
 }
 
