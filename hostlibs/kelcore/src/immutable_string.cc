@@ -2,7 +2,6 @@
 
 #include <deque>
 #include <mutex>
-#include <shared_mutex>
 #include <string_view>
 #include <unordered_map>
 
@@ -20,12 +19,7 @@ namespace {
 class InternTable {
  public:
   const ImmutableString::Entry* Intern(std::string_view text) {
-    {
-      std::shared_lock<std::shared_mutex> lock(mutex_);
-      auto it = index_.find(text);
-      if (it != index_.end()) return it->second;
-    }
-    std::unique_lock<std::shared_mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     auto it = index_.find(text);
     if (it != index_.end()) return it->second;
     entries_.push_back(ImmutableString::Entry{entries_.size(), string::FromStd(text)});
@@ -35,7 +29,9 @@ class InternTable {
   }
 
  private:
-  std::shared_mutex mutex_;
+  // A plain mutex: the MinGW runtime's reader-writer lock corrupts this table
+  // when several threads take it for the first time together.
+  std::mutex mutex_;
   std::deque<ImmutableString::Entry> entries_;  // stable addresses; index = handle
   std::unordered_map<std::string_view, const ImmutableString::Entry*> index_;
 };
