@@ -57,14 +57,19 @@ void CheckUserIdentifier(const UTF8String& userId) {
   }
 }
 
+kelcore::filesupport::File UserStateFile(const kelcore::filesupport::Dir& documents,
+                                         const UTF16String& userId) {
+  using kelcore::filesupport::Dir;
+  return kelcore::filesupport::File(Dir(Dir(documents, kUsersFolderName), userId), kStateFileName);
+}
+
 UTF8String GetUserStateFilePath(const UTF16String& userId) {
   if (userId.empty()) return UTF8String();
-  using kelcore::filesupport::Dir;
-  const Dir users(Dir::UserDocsDir(), kUsersFolderName);
-  if (!users.Exists()) users.Create();
-  const Dir userDir(users, userId);
+  const kelcore::filesupport::File file =
+      UserStateFile(kelcore::filesupport::Dir::UserDocsDir(), userId);
+  // Creates the users folder too, when missing.
+  const kelcore::filesupport::Dir userDir = file.Parent();
   if (!userDir.Exists()) userDir.Create();
-  const kelcore::filesupport::File file(userDir, kStateFileName);
   if (!file.Exists()) file.Create(false);
   return kelcore::string::UTF16to8(file.FullPath());
 }

@@ -1,21 +1,15 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 
 #include "host/kelcore.h"
+#include "kelabexperiment/errors.h"
 
 namespace kelabexperiment {
 
 // The longest user identifier, in bytes of UTF-8: the longest folder name
 // common file systems allow.
 inline constexpr std::size_t kMaxUserIdentifierBytes = 255;
-
-// A user identifier that cannot be used as one folder name.
-class InvalidUserIdentifierError : public std::invalid_argument {
- public:
-  using std::invalid_argument::invalid_argument;
-};
 
 // Throws InvalidUserIdentifierError, naming the problem, unless `userId` is a
 // single folder name that is safe on every platform the library ships on:
@@ -26,7 +20,13 @@ class InvalidUserIdentifierError : public std::invalid_argument {
 // identifier is accepted: it means "no file".
 void CheckUserIdentifier(const UTF8String& userId);
 
-// The user's state file, documents folder/"Users"/<userId>/"ABExperiment",
+// Where the user's state file is: `documents`/"Users"/<userId>/"ABExperiment".
+// Touches nothing. REQUIRES: CheckUserIdentifier accepted a non-empty
+// identifier.
+kelcore::filesupport::File UserStateFile(const kelcore::filesupport::Dir& documents,
+                                         const UTF16String& userId);
+
+// The user's state file, UserStateFile under the host's documents folder,
 // creating the two folders and an empty file when missing; an existing file
 // is left as it is. Empty `userId`: returns an empty path and touches
 // nothing. Host errors (a folder that cannot be created) pass through.

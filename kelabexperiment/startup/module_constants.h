@@ -1,7 +1,7 @@
 #pragma once
 
 // Texts the manager, the store and the override code compare against and
-// build keys from. Built once when the module loads (module_objects.cc) and
+// build keys from. Built once when the module loads (module_constants.cc) and
 // alive until it unloads.
 
 #include "host/kelcore.h"

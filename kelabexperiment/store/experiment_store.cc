@@ -11,9 +11,7 @@ ExperimentStore::ExperimentStore(const UTF8String& statePath) : statePath_(state
 
 void ExperimentStore::Load() {
   if (statePath_.empty()) return;
-  UTF8String text = ReadStateFile(statePath_);
-  if (text.empty()) return;
-  RecordMap records = ParseStateText(std::move(text), statePath_);
+  RecordMap records = LoadStateFile(statePath_);
   ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.

@@ -1,18 +1,37 @@
 #include "store/record_codec.h"
 
+#include <limits>
+
 #include "startup/module_constants.h"
 #include "store/text_compare.h"
 #include "store/variation_text.h"
 
 namespace kelabexperiment {
 
+namespace {
+
+std::string Printable(const UTF8String& text) {
+  return kelcore::string::PrintableForMessage(kelcore::string::View(text));
+}
+
+}  // namespace
+
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
   VariationRecord record;
-  auto members = kelcore::serialization::JSONParseTextMembers(recordText);
-  if (!members) throw boost::bad_any_cast();
+  kelcore::serialization::JsonParseFailure failure;
+  auto members = kelcore::serialization::JSONParseTextMembers(
+      recordText, std::numeric_limits<std::size_t>::max(), &failure);
+  if (!members) {
+    throw RecordError("the record is not a JSON object: " + failure.reason + " at byte " +
+                      std::to_string(failure.offset) + " of the record");
+  }
   record.challengerType = kNoneText;
   for (auto& [name, text] : *members) {
-    if (!text) throw boost::bad_any_cast();
+    if (!text) {
+      const auto where = kelcore::serialization::LocateJSONMember(recordText, name);
+      throw RecordError("record member \"" + Printable(name) + "\" is " + where->kind +
+                        "; expected a string");
+    }
     if (EqualsIgnoreCase(name, kVariationMember)) {
       record.variation = VariationKindFromText(*text);
     } else if (EqualsIgnoreCase(name, kVariationIdMember)) {

@@ -16,7 +16,9 @@ namespace {
 
 constexpr kelcore::filesupport::Flags kStreamFlags = kelcore::filesupport::kStreamBinary;
 
-std::string ForMessage(const UTF8String& path) { return kelcore::string::ToStd(path); }
+std::string ForMessage(const UTF8String& text) {
+  return kelcore::string::PrintableForMessage(kelcore::string::View(text));
+}
 
 }  // namespace
 
@@ -63,26 +65,46 @@ UTF8String ReadStateFile(const UTF8String& path) {
   return text;
 }
 
-RecordMap ParseStateText(UTF8String text, const UTF8String& path) {
+RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
   boost::optional<kelcore::serialization::JsonTextMembers> members;
+  kelcore::serialization::JsonParseFailure failure;
   try {
-    members = kelcore::serialization::JSONParseTextMembers(text, kMaxStateFileRecords);
+    members = kelcore::serialization::JSONParseTextMembers(text, kMaxStateFileRecords, &failure);
   } catch (const kelcore::serialization::JsonLimitError&) {
     throw StateFileLimitError("state file '" + ForMessage(path) + "' has more than " +
                               std::to_string(kMaxStateFileRecords) + " records, the limit");
   }
-  UTF8String().swap(text);  // the members hold what is needed: lower the peak
-  if (!members) throw boost::bad_any_cast();
+  if (!members) throw StateFileError(ForMessage(path), "", failure.reason, failure.offset);
+  // Where a member's problem is, for the message: found again only then.
+  const auto fail = [&](const UTF8String& experimentId, const std::string& reason) {
+    const auto where = kelcore::serialization::LocateJSONMember(text, experimentId);
+    throw StateFileError(ForMessage(path), ForMessage(experimentId),
+                         reason.empty() ? std::string("the value is ") + where->kind +
+                                              "; expected a string holding the record"
+                                        : reason,
+                         where->offset);
+  };
   RecordMap records;
   records.reserve(members->size());
   for (auto& [experimentId, recordText] : *members) {
-    if (!recordText) throw boost::bad_any_cast();
-    VariationRecord record = ParseStoredRecord(*recordText);
+    if (!recordText) fail(experimentId, "");
+    VariationRecord record;
+    try {
+      record = ParseStoredRecord(*recordText);
+    } catch (const RecordError& e) {
+      fail(experimentId, e.Reason());
+    }
     recordText.reset();  // keeps the load's peak memory near the store's own size
     // Members come in ascending order: each one goes at the end.
     records.emplace_hint(records.end(), std::move(experimentId), std::move(record));
   }
   return records;
+}
+
+RecordMap LoadStateFile(const UTF8String& path) {
+  const UTF8String text = ReadStateFile(path);
+  if (text.empty()) return RecordMap();
+  return ParseStateText(text, path);
 }
 
 UTF8String SerializeState(const RecordMap& records, const UTF8String& path) {

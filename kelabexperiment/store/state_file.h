@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "host/kelcore.h"
+#include "kelabexperiment/errors.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {
@@ -37,11 +38,14 @@ kelcore::filesupport::File StateFileAt(const UTF8String& path);
 UTF8String ReadStateFile(const UTF8String& path);
 
 // The records of a state file's text (see ExperimentStore for the format).
-// Takes the text by value and frees it once parsed, so that a caller that
-// moves it in does not hold the file's bytes and the records at once.
-// Throws boost::bad_any_cast for malformed content and StateFileLimitError
+// Throws StateFileError (a boost::bad_any_cast) naming `path`, the member,
+// the reason and the byte for malformed content, and StateFileLimitError
 // naming `path` and the limit for more than kMaxStateFileRecords members.
-RecordMap ParseStateText(UTF8String text, const UTF8String& path);
+RecordMap ParseStateText(const UTF8String& text, const UTF8String& path);
+
+// The records of the state file at `path`: ReadStateFile, then ParseStateText;
+// none when nothing is there or the file is empty. Throws what they throw.
+RecordMap LoadStateFile(const UTF8String& path);
 
 // The state file's text for `records`. Records whose identifier is not valid
 // UTF-8 cannot be JSON member names and are left out. Throws FileError naming

@@ -137,6 +137,48 @@ TEST_F(StateFileTest, AnUnreadableFileIsMovedAsideNeverDeleted) {
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);  // memory's exp and new
 }
 
+TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
+  struct Case {
+    std::string text;
+    std::string member;
+    std::uint64_t offset;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"{\"exp\":\"{}\"", "", 11, "the document ends before it is complete"},
+      {"[1]", "", 0, "the top level is not a JSON object"},
+      {"{} {}", "", 3, "content after the end of the document"},
+      {R"({"a":"{}","exp" : null})", "exp", 18,
+       "the value is null; expected a string holding the record"},
+      // The last of equal names is the one kept, so it is the one named.
+      {R"({"e":"{}","e":2})", "e", 14,
+       "the value is a number; expected a string holding the record"},
+      // Brackets and quotes inside earlier strings do not mislead the search.
+      {R"({"z":[{"x":"]}\""}],"exp":false})", "exp", 26,
+       "the value is a boolean; expected a string holding the record"},
+      {R"({"\u0065x":true})", "ex", 11,
+       "the value is a boolean; expected a string holding the record"},
+      {R"({"exp":"{\"Variation\":\"x\",\"variation\":[1]}"})", "exp", 7,
+       "record member \"variation\" is an array; expected a string"},
+      {R"({"exp":"{\"variation\":\"x\"} x"})", "exp", 7,
+       "the record is not a JSON object: content after the end of the document at byte 18 of the "
+       "record"},
+  };
+  for (const Case& c : cases) {
+    try {
+      ParseStateText(T(c.text), T("dir/ABExperiment"));
+      ADD_FAILURE() << "parsed: " << c.text;
+    } catch (const StateFileError& e) {
+      // Callers that catch the old, generic error still see its text.
+      EXPECT_STREQ(e.what(), "boost::bad_any_cast: failed conversion using boost::any_cast");
+      EXPECT_EQ(e.Path(), "dir/ABExperiment");
+      EXPECT_EQ(e.Member(), c.member) << c.text;
+      EXPECT_EQ(e.Offset(), c.offset) << c.text;
+      EXPECT_EQ(e.Reason(), c.reason) << c.text;
+    }
+  }
+}
+
 TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   std::string many = "{";
   for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {

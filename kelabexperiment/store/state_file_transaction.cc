@@ -26,9 +26,7 @@ void RemoveStaleTemporaries(const kelcore::filesupport::File& state) {
 // The records in the file, or none when it is not a readable state file.
 boost::optional<RecordMap> ReadRecords(const UTF8String& path) {
   try {
-    const UTF8String text = ReadStateFile(path);
-    if (text.empty()) return RecordMap();
-    return ParseStateText(text, path);
+    return LoadStateFile(path);
   } catch (const boost::bad_any_cast&) {
   } catch (const StateFileLimitError&) {
   }

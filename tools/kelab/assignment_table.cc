@@ -4,28 +4,44 @@
 #include <array>
 #include <string>
 
+#include <vector>
+
 #include <boost/json.hpp>
+
+#include "store/variation_text.h"
 
 namespace kelab {
 namespace {
 
-std::string Shown(const std::optional<std::string>& text) {
-  return text ? *text : std::string("(absent)");
+using kelabexperiment::RecordMap;
+using kelabexperiment::VariationRecord;
+using kelcore::string::ToStd;
+
+std::string Shown(const boost::optional<kelcore::UTF8String>& text) {
+  return text ? ToStd(*text) : std::string("(absent)");
 }
+
+std::string VariationText(const VariationRecord& record) {
+  return ToStd(kelabexperiment::VariationKindToText(record.variation));
+}
+
+int VariationValue(const VariationRecord& record) { return static_cast<int>(record.variation); }
 
 }  // namespace
 
-void PrintAssignmentTable(std::ostream& out, const std::vector<StoredAssignment>& assignments) {
-  if (assignments.empty()) {
+void PrintAssignmentTable(std::ostream& out, const RecordMap& records) {
+  if (records.empty()) {
     out << "  (none)\n";
     return;
   }
   using Row = std::array<std::string, 5>;
   std::vector<Row> rows{
       {"EXPERIMENT", "VARIATION", "CHALLENGER TYPE", "VARIATION ID", "CAMPAIGN ID"}};
-  for (const StoredAssignment& a : assignments) {
-    rows.push_back({a.experiment, a.variation + " (" + std::to_string(a.variationValue) + ")",
-                    a.challengerType, Shown(a.variationId), Shown(a.campaignId)});
+  for (const auto& [experiment, record] : records) {
+    rows.push_back({ToStd(experiment),
+                    VariationText(record) + " (" + std::to_string(VariationValue(record)) + ")",
+                    Shown(record.challengerType), Shown(record.variationId),
+                    Shown(record.campaignId)});
   }
   std::array<std::size_t, 5> widths{};
   for (const Row& row : rows) {
@@ -42,19 +58,19 @@ void PrintAssignmentTable(std::ostream& out, const std::vector<StoredAssignment>
   }
 }
 
-void PrintAssignmentJson(std::ostream& out, const std::vector<StoredAssignment>& assignments) {
+void PrintAssignmentJson(std::ostream& out, const RecordMap& records) {
   boost::json::array array;
-  for (const StoredAssignment& a : assignments) {
-    const auto optional = [](const std::optional<std::string>& text) -> boost::json::value {
-      if (text) return boost::json::string(*text);
-      return nullptr;
-    };
-    array.push_back(boost::json::object{{"experiment", a.experiment},
-                                        {"variation", a.variation},
-                                        {"variationValue", a.variationValue},
-                                        {"challengerType", a.challengerType},
-                                        {"variationId", optional(a.variationId)},
-                                        {"campaignId", optional(a.campaignId)}});
+  const auto optional = [](const boost::optional<kelcore::UTF8String>& text) -> boost::json::value {
+    if (text) return boost::json::string(kelcore::string::View(*text));
+    return nullptr;
+  };
+  for (const auto& [experiment, record] : records) {
+    array.push_back(boost::json::object{{"experiment", kelcore::string::View(experiment)},
+                                        {"variation", VariationText(record)},
+                                        {"variationValue", VariationValue(record)},
+                                        {"challengerType", optional(record.challengerType)},
+                                        {"variationId", optional(record.variationId)},
+                                        {"campaignId", optional(record.campaignId)}});
   }
   out << boost::json::serialize(array) << "\n";
 }

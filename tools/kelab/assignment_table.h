@@ -1,18 +1,17 @@
 #pragma once
 
 #include <ostream>
-#include <vector>
 
-#include "state_file_reader.h"
+#include "store/variation_record.h"
 
 namespace kelab {
 
-// Writes the assignments as an aligned text table, or "(none)" when empty.
-void PrintAssignmentTable(std::ostream& out, const std::vector<StoredAssignment>& assignments);
+// Writes the records as an aligned text table, or "(none)" when empty.
+void PrintAssignmentTable(std::ostream& out, const kelabexperiment::RecordMap& records);
 
-// Writes the assignments as a JSON array of objects with the members
-// experiment, variation, variationValue, challengerType, variationId and
-// campaignId (null when absent).
-void PrintAssignmentJson(std::ostream& out, const std::vector<StoredAssignment>& assignments);
+// Writes the records as a JSON array of objects with the members experiment,
+// variation (the written text), variationValue (what the variation feature
+// answers), challengerType, variationId and campaignId (null when absent).
+void PrintAssignmentJson(std::ostream& out, const kelabexperiment::RecordMap& records);
 
 }  // namespace kelab

@@ -2,7 +2,6 @@
 #include <memory>
 
 #include "commands.h"
-#include "state_file_reader.h"
 #include "state_location.h"
 
 namespace kelab {
@@ -18,18 +17,14 @@ void AddCheckCommand(CLI::App& app) {
   location->AddOptions(*command);
   command->callback([location] {
     const auto path = location->StateFile();
-    if (!std::filesystem::is_regular_file(path)) {
+    if (!std::filesystem::exists(path)) {
       std::cerr << "kelab: " << path.u8string() << ": no such state file\n";
       throw CommandFailed{1};
     }
-    try {
-      const auto assignments = ReadStateFile(path);
-      std::cout << path.u8string() << ": OK, " << assignments.size() << " assignment"
-                << (assignments.size() == 1 ? "" : "s") << "\n";
-    } catch (const StateFileProblem& problem) {
-      std::cerr << "kelab: " << path.u8string() << ": malformed: " << problem.what() << "\n";
-      throw CommandFailed{1};
-    }
+    // A malformed file throws, and main prints the library's reason.
+    const auto records = ReadRecords(path);
+    std::cout << path.u8string() << ": OK, " << records.size() << " assignment"
+              << (records.size() == 1 ? "" : "s") << "\n";
   });
 }
 

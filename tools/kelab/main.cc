@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "kelabexperiment/errors.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"kelab: host the kelabexperiment library and inspect users' experiment state"};
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
     return 2;
   } catch (const kelab::CommandFailed& failed) {
     return failed.status;
+  } catch (const kelabexperiment::StateFileError& e) {
+    // what() is the generic text callers have always caught; this says where.
+    std::cerr << "kelab: error: " << e.Message() << "\n";
+    return 1;
   } catch (const std::exception& e) {
     std::cerr << "kelab: error: " << e.what() << "\n";
     return 1;

@@ -17,7 +17,6 @@
 #include "kelscripting/engine/script_calls.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/threads/ui_thread.h"
-#include "state_file_reader.h"
 #include "state_location.h"
 
 namespace kelab {
@@ -142,9 +141,7 @@ void Run(const RunOptions& o) {
   }
 
   std::cout << "\nStored assignments in " << stateFile.u8string() << ":\n";
-  PrintAssignmentTable(std::cout, std::filesystem::exists(stateFile)
-                                      ? ReadStateFile(stateFile)
-                                      : std::vector<StoredAssignment>());
+  PrintAssignmentTable(std::cout, ReadRecords(stateFile));
 }
 
 }  // namespace

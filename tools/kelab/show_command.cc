@@ -3,7 +3,6 @@
 
 #include "assignment_table.h"
 #include "commands.h"
-#include "state_file_reader.h"
 #include "state_location.h"
 
 namespace kelab {
@@ -28,12 +27,12 @@ void AddShowCommand(CLI::App& app) {
       }
       return;
     }
-    const auto assignments = ReadStateFile(path);
+    const auto records = ReadRecords(path);
     if (*json) {
-      PrintAssignmentJson(std::cout, assignments);
+      PrintAssignmentJson(std::cout, records);
     } else {
       std::cout << "Stored assignments in " << path.u8string() << ":\n";
-      PrintAssignmentTable(std::cout, assignments);
+      PrintAssignmentTable(std::cout, records);
     }
   });
 }

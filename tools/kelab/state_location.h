@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "store/variation_record.h"
+
 namespace kelab {
 
 // Where a command finds a user's state file: an explicit --file, or the
@@ -21,8 +23,15 @@ struct StateLocation {
   // The documents folder the host uses: --docs, or the platform's.
   std::filesystem::path DocumentsFolder() const;
   // Throws CLI::RequiredError when neither --user nor --file was given, and
-  // CLI::ValidationError for a user identifier that is not one folder name.
+  // CLI::ValidationError, with the library's reason, for a user identifier
+  // the library refuses.
   std::filesystem::path StateFile() const;
 };
+
+// The records of the state file at `path`, read by the library's own code,
+// so the tool accepts and refuses exactly the files the library does. Throws
+// kelabexperiment::StateFileError for malformed content and the host's
+// FileError when the file cannot be read.
+kelabexperiment::RecordMap ReadRecords(const std::filesystem::path& path);
 
 }  // namespace kelab

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <boost/json/basic_parser_impl.hpp>
+#include <boost/json/parse.hpp>
 
 #include "json_handler_base.h"
 #include "json_limits.h"
@@ -74,7 +75,7 @@ class TextMembersHandler : public FiniteNumbersHandler {
   // A value outside any object means the top level is not an object.
   bool Value(error_code& ec) {
     if (depth_ > 0) return true;
-    ec = bj::error::syntax;
+    ec = bj::error::not_object;
     return false;
   }
   void Name(string_view part) {
@@ -122,10 +123,107 @@ void OrderLikeAnObject(JsonTextMembers& members) {
   members.erase(out, members.end());
 }
 
+std::string ReasonFor(const boost::system::error_code& ec) {
+  if (ec == bj::error::not_object) return "the top level is not a JSON object";
+  if (ec == bj::error::incomplete) return "the document ends before it is complete";
+  if (ec == bj::error::exponent_overflow) return "a number beyond the range of a double";
+  if (ec == bj::error::too_deep) {
+    return "arrays and objects nested deeper than " + std::to_string(kJsonMaxDepth);
+  }
+  return ec.message();
+}
+
+// Steps over the parts of a text already known to be a valid JSON object.
+class ValidObjectScanner {
+ public:
+  explicit ValidObjectScanner(std::string_view text) : text_(text) {}
+
+  bool AtEnd() const { return pos_ >= text_.size(); }
+  std::size_t Position() const { return pos_; }
+  char Peek() const { return text_[pos_]; }
+  void Skip(char c) {
+    SkipSpace();
+    if (!AtEnd() && text_[pos_] == c) ++pos_;
+    SkipSpace();
+  }
+  void SkipSpace() {
+    while (!AtEnd() && std::string_view(" \t\r\n").find(text_[pos_]) != std::string_view::npos) {
+      ++pos_;
+    }
+  }
+  // The raw token of the string at the position, quotes included.
+  std::string_view StringToken() {
+    const std::size_t start = pos_++;
+    while (text_[pos_] != '"') pos_ += text_[pos_] == '\\' ? 2 : 1;
+    ++pos_;
+    return text_.substr(start, pos_ - start);
+  }
+  void SkipValue() {
+    if (Peek() == '"') {
+      StringToken();
+    } else if (Peek() == '{' || Peek() == '[') {
+      std::size_t depth = 0;
+      do {
+        if (Peek() == '"') {
+          StringToken();
+          continue;
+        }
+        if (Peek() == '{' || Peek() == '[') ++depth;
+        if (Peek() == '}' || Peek() == ']') --depth;
+        ++pos_;
+      } while (depth > 0);
+    } else {
+      while (!AtEnd() && std::string_view(",}] \t\r\n").find(Peek()) == std::string_view::npos) {
+        ++pos_;
+      }
+    }
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+const char* KindAt(char first) {
+  switch (first) {
+    case '"':
+      return "a string";
+    case '{':
+      return "an object";
+    case '[':
+      return "an array";
+    case 't':
+    case 'f':
+      return "a boolean";
+    case 'n':
+      return "null";
+    default:
+      return "a number";
+  }
+}
+
 }  // namespace
 
+boost::optional<JsonMemberLocation> LocateJSONMember(const UTF8String& text,
+                                                     const UTF8String& name) {
+  ValidObjectScanner scanner(string::View(text));
+  boost::optional<JsonMemberLocation> found;
+  scanner.Skip('{');
+  while (!scanner.AtEnd() && scanner.Peek() == '"') {
+    const bj::value decoded = bj::parse(scanner.StringToken());
+    scanner.Skip(':');
+    if (decoded.as_string() == string::View(name)) {
+      found = JsonMemberLocation{scanner.Position(), KindAt(scanner.Peek())};
+    }
+    scanner.SkipValue();
+    scanner.Skip(',');
+  }
+  return found;
+}
+
 boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text,
-                                                      std::size_t maxMembers) {
+                                                      std::size_t maxMembers,
+                                                      JsonParseFailure* failure) {
   bj::parse_options options;
   options.max_depth = kJsonMaxDepth;
   bj::basic_parser<TextMembersHandler> parser(options);
@@ -133,7 +231,13 @@ boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text,
   boost::system::error_code ec;
   const std::string_view view = string::View(text);
   const std::size_t used = parser.write_some(false, view.data(), view.size(), ec);
-  if (ec || used != view.size()) return boost::none;
+  if (ec || used != view.size()) {
+    if (failure) {
+      failure->offset = used;
+      failure->reason = ec ? ReasonFor(ec) : "content after the end of the document";
+    }
+    return boost::none;
+  }
   OrderLikeAnObject(parser.handler().members);
   return std::move(parser.handler().members);
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 
+#include "kelabexperiment/errors.h"
 #include "kelabexperiment/kelabexperiment_export.h"
 #include "kelcore/allocator/stl_allocator.h"
 #include "kelcore/utility/immutable_string.h"
@@ -25,10 +26,11 @@ using ImmutableStringSet =
 // folder (creating it when missing), re-applies the stored assignments as
 // feature overrides, and watches each registered experiment's variation
 // feature. `deviceType`, `storeType` and `freeUser` are accepted and unused.
-// Always returns 0xA00F0001. Throws on failure (for example a malformed state
-// file, something other than a regular file at its place, a file over the
-// limits, or a user identifier that is not a single safe folder name); a
-// failed call leaves no override of the user's file applied. Updates queued
+// Always returns 0xA00F0001. Throws on failure: InvalidUserIdentifierError for
+// a user identifier that is not a single safe folder name, StateFileError for
+// malformed content (errors.h), kelcore::filesupport::FileError for a file
+// that cannot be read, is not a regular file or is over the limits. A failed
+// call leaves no override of the user's file applied. Updates queued
 // for the UI thread before a call are dropped when they run after it. The
 // first call keeps the module loaded until the process ends, since the
 // feature service keeps the handlers it registers.
