@@ -5,12 +5,14 @@
 
 #include <boost/optional.hpp>
 
-#include "api/identifier_registry.h"
 #include "baselines.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/string/conversions.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "manager/ab_experiment_manager.h"
 #include "manager/default_value_handler.h"
+#include "registry/identifier_registry.h"
 #include "store/experiment_store.h"
 #include "workload.h"
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/string_types.h"
 #include "testsupport/memory_file_system.h"
 

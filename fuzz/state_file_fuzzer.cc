@@ -3,6 +3,8 @@
 
 #include "fuzz_support.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelcore/filesupport/file_system.h"
+#include "kelcore/string/conversions.h"
 #include "store/experiment_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

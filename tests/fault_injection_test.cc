@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file_system.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "manager/ab_experiment_manager.h"
 #include "store/experiment_store.h"

@@ -8,6 +8,7 @@
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/filesupport/byte_streams.h"
 #include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file.h"
 #include "kelcore/serialization/json.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "testsupport/feature_overrides.h"

@@ -1,8 +1,8 @@
 // The library's exported functions: each fetches its singleton and forwards.
 
-#include "api/identifier_registry.h"
 #include "kelabexperiment/kelabexperiment.h"
 #include "manager/ab_experiment_manager.h"
+#include "registry/identifier_registry.h"
 
 namespace kelabexperiment {
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "api/identifier_registry.h"
 #include "kelabexperiment/kelabexperiment.h"
 #include "manager/ab_experiment_manager.h"
+#include "registry/identifier_registry.h"
 
 namespace kelabexperiment {
 namespace {

@@ -1,18 +1,11 @@
 #pragma once
 
-// What the library uses of the host core library.
+// The host core's text and identity types, which the library names without
+// qualification everywhere. Anything else of kelcore is included directly
+// where it is used.
 
 #include "kelcore/allocator/stl_allocator.h"
-#include "kelcore/debug/debug_database.h"
-#include "kelcore/filesupport/byte_streams.h"
-#include "kelcore/filesupport/dir.h"
-#include "kelcore/filesupport/file.h"
-#include "kelcore/filesupport/file_system.h"
-#include "kelcore/locale.h"
-#include "kelcore/serialization/json.h"
-#include "kelcore/serialization/json_object_writer.h"
-#include "kelcore/serialization/json_text_members.h"
-#include "kelcore/string/conversions.h"
+#include "kelcore/locale.h"  // byte strings' character traits need its facet
 #include "kelcore/string/string_types.h"
 #include "kelcore/utility/immutable_string.h"
 

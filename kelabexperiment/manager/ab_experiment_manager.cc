@@ -2,12 +2,12 @@
 
 #include <vector>
 
-#include "api/identifier_registry.h"
+#include "base/module_constants.h"
 #include "host/kelappsupport.h"
 #include "kelcore/config/module_pin.h"
 #include "manager/default_value_handler.h"
 #include "manager/user_state_path.h"
-#include "startup/module_constants.h"
+#include "registry/identifier_registry.h"
 #include "store/feature_overrides.h"
 
 namespace kelabexperiment {

@@ -6,7 +6,7 @@
 
 #include <boost/optional.hpp>
 
-#include "api/process_singleton.h"
+#include "base/process_singleton.h"
 #include "host/kelcore.h"
 #include "manager/data_source_type.h"
 #include "store/experiment_store.h"

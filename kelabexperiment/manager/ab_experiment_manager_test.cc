@@ -1,6 +1,8 @@
 #include "manager/ab_experiment_manager.h"
 
 #include "kelappsupport/feature/feature_reads.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file_system.h"
 #include "manager/manager_test_support.h"
 #include "manager/user_state_path.h"
 #include "testsupport/fault_file_system.h"

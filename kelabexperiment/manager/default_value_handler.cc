@@ -3,11 +3,12 @@
 #include <boost/bind/bind.hpp>
 #include <boost/function.hpp>
 
-#include "api/identifier_registry.h"
+#include "base/module_constants.h"
+#include "base/text_compare.h"
+#include "kelcore/string/conversions.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "manager/ab_experiment_manager.h"
-#include "startup/module_constants.h"
-#include "store/text_compare.h"
+#include "registry/identifier_registry.h"
 
 namespace kelabexperiment {
 

@@ -11,10 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "api/identifier_registry.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelcore/filesupport/dir.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "manager/ab_experiment_manager.h"
+#include "registry/identifier_registry.h"
 #include "testsupport/printers.h"
 #include "testsupport/temp_dir.h"
 

@@ -2,8 +2,11 @@
 
 #include <string>
 
-#include "startup/module_constants.h"
-#include "store/text_compare.h"
+#include "base/module_constants.h"
+#include "base/text_compare.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file.h"
+#include "kelcore/string/conversions.h"
 
 namespace kelabexperiment {
 namespace {

@@ -4,6 +4,8 @@
 
 #include "host/kelcore.h"
 #include "kelabexperiment/errors.h"
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file.h"
 
 namespace kelabexperiment {
 

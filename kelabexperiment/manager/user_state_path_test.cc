@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kelcore/filesupport/dir.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelabexperiment {

@@ -1,5 +1,6 @@
 #include "store/experiment_store.h"
 
+#include "kelcore/string/conversions.h"
 #include "store/feature_overrides.h"
 #include "store/payload_parsing.h"
 #include "store/state_file.h"

@@ -1,7 +1,7 @@
 #include "store/feature_overrides.h"
 
+#include "base/module_constants.h"
 #include "host/kelappsupport.h"
-#include "startup/module_constants.h"
 
 namespace kelabexperiment {
 

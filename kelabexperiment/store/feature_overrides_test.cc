@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "startup/module_constants.h"
+#include "base/module_constants.h"
 #include "testsupport/printers.h"
 
 namespace kelabexperiment {

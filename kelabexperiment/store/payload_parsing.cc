@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "startup/module_constants.h"
-#include "store/text_compare.h"
+#include "base/module_constants.h"
+#include "base/text_compare.h"
+#include "kelcore/serialization/json.h"
 #include "store/variation_text.h"
 
 namespace kelabexperiment {

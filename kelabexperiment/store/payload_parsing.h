@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "host/kelcore.h"
+#include "kelcore/serialization/json.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {

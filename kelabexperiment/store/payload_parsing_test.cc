@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "store/text_compare.h"
+#include "base/text_compare.h"
+#include "kelcore/serialization/json.h"
 #include "store/variation_text.h"
 #include "testsupport/printers.h"
 

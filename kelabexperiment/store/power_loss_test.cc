@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "kelcore/filesupport/file_system.h"
+#include "kelcore/string/conversions.h"
 #include "store/state_file.h"
 #include "store/store_test_support.h"
 #include "testsupport/memory_file_system.h"

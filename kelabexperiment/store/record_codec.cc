@@ -2,8 +2,11 @@
 
 #include <limits>
 
-#include "startup/module_constants.h"
-#include "store/text_compare.h"
+#include "base/module_constants.h"
+#include "base/text_compare.h"
+#include "kelcore/serialization/json_object_writer.h"
+#include "kelcore/serialization/json_text_members.h"
+#include "kelcore/string/conversions.h"
 #include "store/variation_text.h"
 
 namespace kelabexperiment {

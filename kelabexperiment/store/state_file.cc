@@ -4,6 +4,12 @@
 #include <random>
 #include <string>
 
+#include "kelcore/filesupport/byte_streams.h"
+#include "kelcore/filesupport/file.h"
+#include "kelcore/filesupport/file_system.h"
+#include "kelcore/serialization/json_object_writer.h"
+#include "kelcore/serialization/json_text_members.h"
+#include "kelcore/string/conversions.h"
 #include "store/record_codec.h"
 
 namespace kelabexperiment {

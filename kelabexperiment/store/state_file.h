@@ -5,6 +5,8 @@
 
 #include "host/kelcore.h"
 #include "kelabexperiment/errors.h"
+#include "kelcore/filesupport/file.h"
+#include "kelcore/filesupport/file_system.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include "kelcore/filesupport/file_system.h"
 #include "store/experiment_store.h"
 #include "store/state_file_transaction.h"
 #include "store/store_test_support.h"

@@ -1,5 +1,9 @@
 #include "store/state_file_transaction.h"
 
+#include "kelcore/filesupport/dir.h"
+#include "kelcore/filesupport/file.h"
+#include "kelcore/filesupport/file_system.h"
+#include "kelcore/string/conversions.h"
 #include "store/state_file.h"
 
 namespace kelabexperiment {

@@ -1,7 +1,7 @@
 #include "store/variation_text.h"
 
-#include "startup/module_constants.h"
-#include "store/text_compare.h"
+#include "base/module_constants.h"
+#include "base/text_compare.h"
 
 namespace kelabexperiment {
 

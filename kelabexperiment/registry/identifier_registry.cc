@@ -1,9 +1,10 @@
-#include "api/identifier_registry.h"
+#include "registry/identifier_registry.h"
 
-#include "api/process_singleton.h"
+#include "base/process_singleton.h"
 
-#include "api/feature_switches.h"
-#include "store/text_compare.h"
+#include "base/text_compare.h"
+#include "kelcore/string/conversions.h"
+#include "registry/feature_switches.h"
 
 namespace kelabexperiment {
 

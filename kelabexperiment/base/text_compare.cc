@@ -1,4 +1,5 @@
-#include "store/text_compare.h"
+#include "base/text_compare.h"
+#include "kelcore/string/conversions.h"
 
 namespace kelabexperiment {
 

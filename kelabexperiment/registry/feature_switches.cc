@@ -1,4 +1,7 @@
-#include "api/feature_switches.h"
+#include "registry/feature_switches.h"
+
+#include "kelcore/debug/debug_database.h"
+#include "kelcore/string/conversions.h"
 
 namespace kelabexperiment {
 

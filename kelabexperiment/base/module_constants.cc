@@ -1,7 +1,8 @@
 // The module constants. No object built at load reads them, so their order
 // against the registrations in module_objects.cc does not matter.
 
-#include "startup/module_constants.h"
+#include "base/module_constants.h"
+#include "kelcore/string/conversions.h"
 
 namespace kelabexperiment {
 

@@ -1,8 +1,9 @@
-#include "api/feature_switches.h"
+#include "registry/feature_switches.h"
 
 #include <gtest/gtest.h>
 
-#include "api/identifier_registry.h"
+#include "kelcore/debug/debug_database.h"
+#include "registry/identifier_registry.h"
 
 namespace kelabexperiment {
 namespace {
