@@ -233,7 +233,8 @@ boost::optional<JsonTextMembers> JSONParseTextMembers(const UTF8String& text,
   const std::size_t used = parser.write_some(false, view.data(), view.size(), ec);
   if (ec || used != view.size()) {
     if (failure) {
-      failure->offset = used;
+      // The parser stops after a scalar top level; point at where it starts.
+      failure->offset = ec == bj::error::not_object ? view.find_first_not_of(" \t\r\n") : used;
       failure->reason = ec ? ReasonFor(ec) : "content after the end of the document";
     }
     return boost::none;

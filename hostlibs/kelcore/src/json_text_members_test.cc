@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,45 @@ TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
     }
   }
   EXPECT_GT(compared, 500);
+}
+
+TEST(JsonTextMembersTest, AFailureSaysWhereAndWhy) {
+  const std::string deep = std::string(65, '[') + std::string(65, ']');
+  const std::tuple<std::string, std::size_t, std::string> cases[] = {
+      {"", 0, "the document ends before it is complete"},
+      {"{\"a\":\"b\"", 8, "the document ends before it is complete"},
+      {"[]", 0, "the top level is not a JSON object"},
+      {" 7", 1, "the top level is not a JSON object"},
+      {"{} \n x", 5, "content after the end of the document"},
+      {"{\"a\":-1e400}", 11, "a number beyond the range of a double"},
+      {"{\"a\":" + deep + "}", 68, "arrays and objects nested deeper than 64"},
+      {"{\"a\":tru}", 5, "syntax error"},
+  };
+  for (const auto& [text, offset, reason] : cases) {
+    JsonParseFailure failure;
+    EXPECT_FALSE(JSONParseTextMembers(Bytes(text), 10, &failure)) << text;
+    EXPECT_EQ(failure.offset, offset) << text;
+    EXPECT_EQ(failure.reason, reason) << text;
+  }
+}
+
+TEST(JsonTextMembersTest, LocatesTheKeptMemberPastAnythingBeforeIt) {
+  // Brackets, braces, quotes and escapes inside earlier values and names.
+  const UTF8String text = Bytes(
+      "{ \"s\" : \"}]\\\"{[\", \"n\":-1.5e3 ,\"o\":{\"x\":[1,{\"y\":\"]\"}]},"
+      "\"\\u0061\\n\" :\ttrue,\"z\":null,\"d\":[],\"d\":\"late\"}");
+  ASSERT_TRUE(JSONParseTextMembers(text));
+  const std::tuple<std::string, std::size_t, std::string> cases[] = {
+      {"s", 8, "a string"},     {"n", 22, "a number"}, {"o", 34, "an object"},
+      {"a\n", 67, "a boolean"}, {"z", 76, "null"},     {"d", 92, "a string"},  // the last "d"
+  };
+  for (const auto& [name, offset, kind] : cases) {
+    const auto where = LocateJSONMember(text, Bytes(name));
+    ASSERT_TRUE(where) << name;
+    EXPECT_EQ(where->offset, offset) << name;
+    EXPECT_STREQ(where->kind, kind.c_str()) << name;
+  }
+  EXPECT_FALSE(LocateJSONMember(text, Bytes("x")));  // nested names are not members
 }
 
 }  // namespace
