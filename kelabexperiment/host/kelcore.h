@@ -14,6 +14,7 @@
 #include "kelcore/serialization/json_text_members.h"
 #include "kelcore/string/conversions.h"
 #include "kelcore/string/string_types.h"
+#include "kelcore/threads/mutex.h"
 #include "kelcore/utility/immutable_string.h"
 
 namespace kelabexperiment {
@@ -21,6 +22,8 @@ namespace kelabexperiment {
 using kelcore::UTF16String;
 using kelcore::UTF8String;
 using kelcore::allocator::STLAllocator;
+using kelcore::threads::Mutex;
+using kelcore::threads::MutexLock;
 using kelcore::utility::ImmutableString;
 
 }  // namespace kelabexperiment
