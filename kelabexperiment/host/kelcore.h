@@ -7,6 +7,7 @@
 #include "kelcore/allocator/stl_allocator.h"
 #include "kelcore/locale.h"  // byte strings' character traits need its facet
 #include "kelcore/string/string_types.h"
+#include "kelcore/threads/mutex.h"
 #include "kelcore/utility/immutable_string.h"
 
 namespace kelabexperiment {
@@ -14,6 +15,8 @@ namespace kelabexperiment {
 using kelcore::UTF16String;
 using kelcore::UTF8String;
 using kelcore::allocator::STLAllocator;
+using kelcore::threads::Mutex;
+using kelcore::threads::MutexLock;
 using kelcore::utility::ImmutableString;
 
 }  // namespace kelabexperiment

@@ -26,7 +26,7 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
     return true;
   }();
   (void)pinned;
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   session_.fetch_add(1, std::memory_order_acq_rel);
   esdkInitializeComplete_ = false;
   updateReceived_ = false;
@@ -59,7 +59,7 @@ void ABExperimentManager::UpdateInSession(Session session, DataSourceType type,
                                           const UTF8String& experimentId,
                                           const UTF8String& variationPayload,
                                           const UTF8String& identifiersPayload) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   if (session != session_.load(std::memory_order_relaxed)) return;
   Update(type, experimentId, variationPayload, identifiersPayload);
 }
@@ -67,7 +67,7 @@ void ABExperimentManager::UpdateInSession(Session session, DataSourceType type,
 void ABExperimentManager::UpdateFromDataSource(DataSourceType type, const UTF8String& experimentId,
                                                const UTF8String& variationPayload,
                                                const UTF8String& identifiersPayload) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   Update(type, experimentId, variationPayload, identifiersPayload);
 }
 
@@ -87,17 +87,17 @@ void ABExperimentManager::Update(DataSourceType type, const UTF8String& experime
 }
 
 bool ABExperimentManager::IsESDKInitializeComplete() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return esdkInitializeComplete_;
 }
 
 bool ABExperimentManager::UpdateReceived() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return updateReceived_;
 }
 
 bool ABExperimentManager::ForcedControl() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return forcedControl_;
 }
 

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include <boost/optional.hpp>
 
@@ -16,9 +15,11 @@ namespace kelabexperiment {
 // The experiment manager: prepares the library for one user at a time and
 // merges updates into that user's store.
 //
-// Thread-safe: Initialize (on the script call's thread) and updates (on the
-// UI thread) are serialised by the manager's own lock, so a host that lets
-// them overlap gets one after the other.
+// Thread-safe. Its lock runs Initialize (on the caller's thread), the updates
+// (on the UI thread) and the state reads one after the other, each whole;
+// only CurrentSession is read without it. Feature reads never wait for it:
+// OnDefaultValueTaken only queues an update. This is the threading contract
+// of kelabexperiment.h.
 class ABExperimentManager {
  public:
   static constexpr int kInitializeResult = static_cast<int>(0xA00F0001u);
@@ -54,7 +55,7 @@ class ABExperimentManager {
   // it are dropped. The first call pins the module in memory, since the
   // handlers it hands to the feature service cannot be withdrawn.
   int Initialize(const ImmutableString& quillUserID, const ImmutableString& deviceType,
-                 const ImmutableString& storeType, bool freeUser);
+                 const ImmutableString& storeType, bool freeUser) KEL_EXCLUDES(mutex_);
 
   // Identifies one Initialize: 1 for the first, then one more for each. An
   // update queued for the UI thread carries the session it was queued in.
@@ -67,7 +68,8 @@ class ABExperimentManager {
   // another Initialize has run since, so that one user's update never
   // reaches the next user's file.
   void UpdateInSession(Session session, DataSourceType type, const UTF8String& experimentId,
-                       const UTF8String& variationPayload, const UTF8String& identifiersPayload);
+                       const UTF8String& variationPayload, const UTF8String& identifiersPayload)
+      KEL_EXCLUDES(mutex_);
 
   // Takes one update. The first DefaultValueTaken update since Initialize
   // turns forced control on, and from then on every update merges the
@@ -75,32 +77,33 @@ class ABExperimentManager {
   // present. Store errors pass through; the flags stay set.
   void UpdateFromDataSource(DataSourceType type, const UTF8String& experimentId,
                             const UTF8String& variationPayload,
-                            const UTF8String& identifiersPayload);
+                            const UTF8String& identifiersPayload) KEL_EXCLUDES(mutex_);
 
-  bool IsESDKInitializeComplete() const;
+  bool IsESDKInitializeComplete() const KEL_EXCLUDES(mutex_);
 
   // For hosts that show the state, and for tests.
-  bool UpdateReceived() const;
-  bool ForcedControl() const;
+  bool UpdateReceived() const KEL_EXCLUDES(mutex_);
+  bool ForcedControl() const KEL_EXCLUDES(mutex_);
   // Calls `visit` with the current store (null before the first successful
-  // Initialize), under the manager's lock.
+  // Initialize), under the manager's lock; the pointer is valid only inside.
   template <typename Visit>
-  auto WithStore(Visit&& visit) const {
-    std::lock_guard<std::mutex> lock(mutex_);
+  auto WithStore(Visit&& visit) const KEL_EXCLUDES(mutex_) {
+    MutexLock lock(&mutex_);
     return visit(store_ ? &*store_ : nullptr);
   }
 
  private:
-  // Under mutex_: the caller of UpdateFromDataSource already holds it.
+  // UpdateFromDataSource's work, for callers that hold the lock.
   void Update(DataSourceType type, const UTF8String& experimentId,
-              const UTF8String& variationPayload, const UTF8String& identifiersPayload);
+              const UTF8String& variationPayload, const UTF8String& identifiersPayload)
+      KEL_REQUIRES(mutex_);
 
-  mutable std::mutex mutex_;
-  std::atomic<Session> session_{0};  // written under mutex_
-  bool esdkInitializeComplete_ = false;
-  bool updateReceived_ = false;
-  bool forcedControl_ = false;
-  boost::optional<ExperimentStore> store_;
+  mutable Mutex mutex_;
+  std::atomic<Session> session_{0};  // written under mutex_, read without it
+  bool esdkInitializeComplete_ KEL_GUARDED_BY(mutex_) = false;
+  bool updateReceived_ KEL_GUARDED_BY(mutex_) = false;
+  bool forcedControl_ KEL_GUARDED_BY(mutex_) = false;
+  boost::optional<ExperimentStore> store_ KEL_GUARDED_BY(mutex_);
 };
 
 }  // namespace kelabexperiment

@@ -19,7 +19,7 @@ IdentifierRegistry::IdentifierRegistry()
 void IdentifierRegistry::RegisterExperiment(const ImmutableString& id) {
   if (!experimentsEnabled_) return;
   UTF8String upper = UpperCased(id.Text());
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   if (!experimentIdentifiers_.insert(id).second) return;
   auto [it, inserted] = experimentsByUpperText_.emplace(std::move(upper), id);
   if (!inserted && id < it->second) it->second = id;
@@ -27,26 +27,26 @@ void IdentifierRegistry::RegisterExperiment(const ImmutableString& id) {
 
 void IdentifierRegistry::RegisterMessaging(const ImmutableString& id) {
   if (!messagingEnabled_) return;
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   messagingIdentifiers_.insert(id);
 }
 
 ImmutableStringSet IdentifierRegistry::CopyExperiments() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return experimentIdentifiers_;
 }
 
 boost::optional<ImmutableString> IdentifierRegistry::FindExperimentIgnoringCase(
     const UTF8String& text) const {
   const UTF8String upper = UpperCased(text);
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   auto it = experimentsByUpperText_.find(upper);
   if (it == experimentsByUpperText_.end()) return boost::none;
   return it->second;
 }
 
 ImmutableStringSet IdentifierRegistry::CopyMessaging() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return messagingIdentifiers_;
 }
 

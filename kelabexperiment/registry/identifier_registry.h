@@ -1,7 +1,6 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 
 #include <boost/optional.hpp>
 
@@ -28,25 +27,26 @@ class IdentifierRegistry {
 
   // Insert a copy of `id` when the kind's switch is on and no equal
   // identifier is present.
-  void RegisterExperiment(const ImmutableString& id);
-  void RegisterMessaging(const ImmutableString& id);
+  void RegisterExperiment(const ImmutableString& id) KEL_EXCLUDES(mutex_);
+  void RegisterMessaging(const ImmutableString& id) KEL_EXCLUDES(mutex_);
 
   // Copies, in handle order, taken at the moment of the call.
-  ImmutableStringSet CopyExperiments() const;
-  ImmutableStringSet CopyMessaging() const;
+  ImmutableStringSet CopyExperiments() const KEL_EXCLUDES(mutex_);
+  ImmutableStringSet CopyMessaging() const KEL_EXCLUDES(mutex_);
 
   // The first experiment, in handle order, whose text equals `text` when
   // both are upper-cased byte by byte. Does not copy the set.
-  boost::optional<ImmutableString> FindExperimentIgnoringCase(const UTF8String& text) const;
+  boost::optional<ImmutableString> FindExperimentIgnoringCase(const UTF8String& text) const
+      KEL_EXCLUDES(mutex_);
 
  private:
-  mutable std::mutex mutex_;  // guards both sets
-  ImmutableStringSet experimentIdentifiers_;
-  ImmutableStringSet messagingIdentifiers_;
+  mutable Mutex mutex_;
+  ImmutableStringSet experimentIdentifiers_ KEL_GUARDED_BY(mutex_);
+  ImmutableStringSet messagingIdentifiers_ KEL_GUARDED_BY(mutex_);
   // Upper-cased text -> the experiment of lowest handle with that text.
   std::map<UTF8String, ImmutableString, std::less<UTF8String>,
            STLAllocator<std::pair<const UTF8String, ImmutableString>>>
-      experimentsByUpperText_;
+      experimentsByUpperText_ KEL_GUARDED_BY(mutex_);
   const bool experimentsEnabled_;
   const bool messagingEnabled_;
 };

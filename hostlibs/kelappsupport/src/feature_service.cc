@@ -1,5 +1,4 @@
 #include <map>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -7,32 +6,35 @@
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_overrides.h"
 #include "kelappsupport/feature/feature_reads.h"
+#include "kelcore/threads/mutex.h"
 #include "override_table.h"
 
 namespace kelappsupport::feature {
 
 struct ScopedCallRecorder::Log {
-  std::mutex mutex;
-  std::vector<FeatureCall> calls;
+  kelcore::threads::Mutex mutex;
+  std::vector<FeatureCall> calls KEL_GUARDED_BY(mutex);
 };
 
 namespace {
 
 using kelcore::string::ToStd;
 using kelcore::string::View;
+using kelcore::threads::Mutex;
+using kelcore::threads::MutexLock;
 
 using Handler = std::function<void(UTF8String)>;
 
 // Overrides are hashed by name: a host sets up to millions of them at
 // start-up and reads features all the time, and nothing needs them in order.
 struct Service {
-  std::mutex mutex;
-  OverrideTable overrides;
-  std::unordered_map<std::string, std::vector<Handler>> handlers;
-  unsigned int nextRegistration = 1;
-  std::shared_ptr<ScopedCallRecorder::Log> recorder;
+  Mutex mutex;
+  OverrideTable overrides KEL_GUARDED_BY(mutex);
+  std::unordered_map<std::string, std::vector<Handler>> handlers KEL_GUARDED_BY(mutex);
+  unsigned int nextRegistration KEL_GUARDED_BY(mutex) = 1;
+  std::shared_ptr<ScopedCallRecorder::Log> recorder KEL_GUARDED_BY(mutex);
   // Holds the name being looked up, so that lookups do not allocate.
-  std::string key;
+  std::string key KEL_GUARDED_BY(mutex);
 };
 
 Service& TheService() {
@@ -40,19 +42,18 @@ Service& TheService() {
   return *service;
 }
 
-// REQUIRES: the service mutex is held. Returns s.key holding `name`.
-const std::string& KeyOf(Service& s, const UTF8String& name) {
+// Returns s.key holding `name`.
+const std::string& KeyOf(Service& s, const UTF8String& name) KEL_REQUIRES(s.mutex) {
   s.key.assign(View(name));
   return s.key;
 }
 
 // Records the call that `make` builds, only while a recorder listens.
-// REQUIRES: the service mutex is held.
 template <typename MakeCall>
-void Record(Service& s, MakeCall&& make) {
+void Record(Service& s, MakeCall&& make) KEL_REQUIRES(s.mutex) {
   if (!s.recorder) return;
   FeatureCall call = make();
-  std::lock_guard<std::mutex> lock(s.recorder->mutex);
+  MutexLock lock(&s.recorder->mutex);
   s.recorder->calls.push_back(std::move(call));
 }
 
@@ -61,7 +62,7 @@ void DefaultTaken(const UTF8String& name) {
   std::vector<Handler> handlers;
   {
     Service& s = TheService();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    MutexLock lock(&s.mutex);
     auto it = s.handlers.find(KeyOf(s, name));
     if (it != s.handlers.end()) handlers = it->second;
     Record(s, [&] { return FeatureCall{FeatureCall::Kind::kDefaultTaken, ToStd(name), {}}; });
@@ -77,7 +78,7 @@ UTF8String ReadValue(std::string_view text) { return kelcore::string::FromStd(te
 template <typename Stored>
 auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(Stored()))> {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   const std::optional<OverrideView> found = s.overrides.Find(View(name));
   if (!found) return std::nullopt;
   if (const Stored* value = std::get_if<Stored>(&found->value)) return ReadValue(*value);
@@ -88,7 +89,7 @@ auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(St
 
 void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCategory category) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   s.overrides.Set(View(featureName), value, category);
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetInt, ToStd(featureName), value, category};
@@ -98,7 +99,7 @@ void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCateg
 void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
                            OverrideDataCategory category) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetString, ToStd(featureName), ToStd(value), category};
   });
@@ -108,13 +109,13 @@ void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
 
 void ReserveOverrides(std::size_t count, std::size_t bytes) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   s.overrides.Reserve(count, bytes);
 }
 
 void RemoveOverride(const UTF8String& featureName) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   s.overrides.Remove(View(featureName));
   Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRemove, ToStd(featureName), {}}; });
 }
@@ -122,7 +123,7 @@ void RemoveOverride(const UTF8String& featureName) {
 unsigned int RegisterDefaultValueTakenNotification(const UTF8String& featureName,
                                                    std::function<void(UTF8String)> handler) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   s.handlers[KeyOf(s, featureName)].push_back(std::move(handler));
   Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRegister, ToStd(featureName), {}}; });
   const unsigned int number = s.nextRegistration++;
@@ -145,7 +146,7 @@ FeatureRead<UTF8String> ReadStringFeature(const UTF8String& featureName,
 
 std::map<std::string, OverrideValue> SnapshotOverrides() {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   std::map<std::string, OverrideValue> snapshot;
   s.overrides.ForEach([&](const OverrideView& entry) {
     OverrideValue value{0, entry.category};
@@ -161,32 +162,32 @@ std::map<std::string, OverrideValue> SnapshotOverrides() {
 
 std::size_t CountNotifications(const UTF8String& featureName) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   auto it = s.handlers.find(KeyOf(s, featureName));
   return it == s.handlers.end() ? 0 : it->second.size();
 }
 
 void ResetFeatureService() {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   s.overrides.Clear();
   s.handlers.clear();
 }
 
 ScopedCallRecorder::ScopedCallRecorder() : log_(std::make_shared<Log>()) {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   previous_ = std::exchange(s.recorder, log_);
 }
 
 ScopedCallRecorder::~ScopedCallRecorder() {
   Service& s = TheService();
-  std::lock_guard<std::mutex> lock(s.mutex);
+  MutexLock lock(&s.mutex);
   s.recorder = previous_;
 }
 
 std::vector<FeatureCall> ScopedCallRecorder::Calls() const {
-  std::lock_guard<std::mutex> lock(log_->mutex);
+  MutexLock lock(&log_->mutex);
   return log_->calls;
 }
 

@@ -4,9 +4,9 @@
 #define BOOST_ASIO_DISABLE_FENCED_BLOCK
 
 #include "kelcore/threads/cpu_bound_executor.h"
+#include "kelcore/threads/mutex.h"
 
 #include <algorithm>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -38,9 +38,9 @@ class ThreadPoolExecutor final : public AsyncExecutor {
 
 // The shared pool; empty after a failed start, which the next call retries.
 boost::shared_ptr<AsyncExecutor> SharedPool() {
-  static std::mutex mutex;
-  static boost::shared_ptr<AsyncExecutor> pool;  // joined when the process exits
-  std::lock_guard<std::mutex> lock(mutex);
+  static Mutex mutex;
+  static boost::shared_ptr<AsyncExecutor> pool KEL_GUARDED_BY(mutex);  // joined at process exit
+  MutexLock lock(&mutex);
   if (!pool) {
     try {
       pool =
@@ -53,8 +53,8 @@ boost::shared_ptr<AsyncExecutor> SharedPool() {
 }
 
 struct Override {
-  std::mutex mutex;
-  ExecutorFactory factory;  // empty: the shared pool
+  Mutex mutex;
+  ExecutorFactory factory KEL_GUARDED_BY(mutex);  // empty: the shared pool
 };
 
 Override& TheOverride() {
@@ -68,7 +68,7 @@ boost::shared_ptr<AsyncExecutor> CreateCPUBoundExecutor() {
   ExecutorFactory factory;
   {
     Override& o = TheOverride();
-    std::lock_guard<std::mutex> lock(o.mutex);
+    MutexLock lock(&o.mutex);
     factory = o.factory;
   }
   return factory ? factory() : SharedPool();
@@ -76,13 +76,13 @@ boost::shared_ptr<AsyncExecutor> CreateCPUBoundExecutor() {
 
 ScopedExecutorFactory::ScopedExecutorFactory(ExecutorFactory factory) {
   Override& o = TheOverride();
-  std::lock_guard<std::mutex> lock(o.mutex);
+  MutexLock lock(&o.mutex);
   previous_ = std::exchange(o.factory, std::move(factory));
 }
 
 ScopedExecutorFactory::~ScopedExecutorFactory() {
   Override& o = TheOverride();
-  std::lock_guard<std::mutex> lock(o.mutex);
+  MutexLock lock(&o.mutex);
   o.factory = std::move(previous_);
 }
 

@@ -37,23 +37,23 @@ DebugDatabase& DebugDatabase::Instance() {
 }
 
 UTF8String DebugDatabase::GetEntry(const UTF8String& key, const UTF8String& fallback) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  threads::MutexLock lock(&mutex_);
   auto it = entries_.find(key);
   return it == entries_.end() ? fallback : it->second;
 }
 
 void DebugDatabase::SetEntry(const UTF8String& key, const UTF8String& value) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  threads::MutexLock lock(&mutex_);
   entries_.insert_or_assign(key, value);
 }
 
 void DebugDatabase::RemoveEntry(const UTF8String& key) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  threads::MutexLock lock(&mutex_);
   entries_.erase(key);
 }
 
 void DebugDatabase::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  threads::MutexLock lock(&mutex_);
   entries_.clear();
 }
 

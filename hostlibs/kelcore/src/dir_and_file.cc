@@ -1,15 +1,15 @@
-#include <mutex>
-
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
+#include "kelcore/threads/mutex.h"
 #include "platform_environment.h"
 
 namespace kelcore::filesupport {
 namespace {
 
-std::mutex gDocsMutex;
-UTF16String& DocsOverride() {
+threads::Mutex gDocsMutex;
+// The folder set with SetUserDocsDir; empty when none is.
+UTF16String& DocsOverride() KEL_REQUIRES(gDocsMutex) {
   static UTF16String* path = new UTF16String;
   return *path;
 }
@@ -39,7 +39,7 @@ Dir::Dir(const Dir& parent, const UTF16String& name) : path_(Join(parent.path_, 
 
 Dir Dir::UserDocsDir() {
   {
-    std::lock_guard<std::mutex> lock(gDocsMutex);
+    threads::MutexLock lock(&gDocsMutex);
     if (!DocsOverride().empty()) return Dir(DocsOverride());
   }
   if (UTF16String env = EnvironmentText("KEL_USER_DOCS_DIR"); !env.empty()) {
@@ -49,7 +49,7 @@ Dir Dir::UserDocsDir() {
 }
 
 void Dir::SetUserDocsDir(const UTF16String& path) {
-  std::lock_guard<std::mutex> lock(gDocsMutex);
+  threads::MutexLock lock(&gDocsMutex);
   DocsOverride() = path;
 }
 

@@ -1,11 +1,11 @@
 #include "kelcore/utility/immutable_string.h"
 
 #include <deque>
-#include <mutex>
 #include <string_view>
 #include <unordered_map>
 
 #include "kelcore/string/conversions.h"
+#include "kelcore/threads/mutex.h"
 
 namespace kelcore::utility {
 
@@ -18,8 +18,8 @@ namespace {
 
 class InternTable {
  public:
-  const ImmutableString::Entry* Intern(std::string_view text) {
-    std::lock_guard<std::mutex> lock(mutex_);
+  const ImmutableString::Entry* Intern(std::string_view text) KEL_EXCLUDES(mutex_) {
+    threads::MutexLock lock(&mutex_);
     auto it = index_.find(text);
     if (it != index_.end()) return it->second;
     entries_.push_back(ImmutableString::Entry{entries_.size(), string::FromStd(text)});
@@ -31,9 +31,10 @@ class InternTable {
  private:
   // A plain mutex: the MinGW runtime's reader-writer lock corrupts this table
   // when several threads take it for the first time together.
-  std::mutex mutex_;
-  std::deque<ImmutableString::Entry> entries_;  // stable addresses; index = handle
-  std::unordered_map<std::string_view, const ImmutableString::Entry*> index_;
+  threads::Mutex mutex_;
+  // Stable addresses; index = handle. An entry never changes once added.
+  std::deque<ImmutableString::Entry> entries_ KEL_GUARDED_BY(mutex_);
+  std::unordered_map<std::string_view, const ImmutableString::Entry*> index_ KEL_GUARDED_BY(mutex_);
 };
 
 // Never destroyed: immutable strings held by other static objects may outlive

@@ -1,10 +1,10 @@
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <set>
 
 #include "kelcore/config/initializer_registrar.h"
 #include "kelcore/config/kel_exception.h"
+#include "kelcore/threads/mutex.h"
 
 namespace kelcore::config {
 namespace {
@@ -18,9 +18,9 @@ struct Registered {
 };
 
 struct Registry {
-  std::mutex mutex;
-  std::vector<Registered> items;        // registration order
-  std::vector<std::string> ranInOrder;  // by RunAll, for ShutdownAll
+  threads::Mutex mutex;
+  std::vector<Registered> items KEL_GUARDED_BY(mutex);        // registration order
+  std::vector<std::string> ranInOrder KEL_GUARDED_BY(mutex);  // by RunAll, for ShutdownAll
 };
 
 Registry& TheRegistry() {
@@ -30,7 +30,7 @@ Registry& TheRegistry() {
 
 std::vector<Registered> Snapshot() {
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  threads::MutexLock lock(&r.mutex);
   return r.items;
 }
 
@@ -60,7 +60,7 @@ InitializerRegistrar::InitializerRegistrar(
     if (d.name != nullptr && *d.name != '\0') item.entry.dependencies.emplace_back(d.name);
   }
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  threads::MutexLock lock(&r.mutex);
   for (const Registered& existing : r.items) {
     if (existing.entry.name == name) {
       throw kel_exception(std::string("initializer '") + name + "' is registered already");
@@ -71,7 +71,7 @@ InitializerRegistrar::InitializerRegistrar(
 
 InitializerRegistrar::~InitializerRegistrar() {
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  threads::MutexLock lock(&r.mutex);
   r.items.erase(std::remove_if(r.items.begin(), r.items.end(),
                                [this](const Registered& item) { return item.owner == this; }),
                 r.items.end());
@@ -110,7 +110,7 @@ bool StartupRegistry::RunAll() {
     if (items[i].ready) items[i].ready();
   }
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  threads::MutexLock lock(&r.mutex);
   r.ranInOrder = std::move(ran);
   return ok;
 }
@@ -119,7 +119,7 @@ void StartupRegistry::ShutdownAll() {
   std::vector<std::string> ran;
   {
     Registry& r = TheRegistry();
-    std::lock_guard<std::mutex> lock(r.mutex);
+    threads::MutexLock lock(&r.mutex);
     ran.swap(r.ranInOrder);
   }
   const std::vector<Registered> items = Snapshot();

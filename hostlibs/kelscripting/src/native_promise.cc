@@ -15,22 +15,22 @@ bool NativePromise::Reject(const ScriptValueMap& payload, const ScriptTransferTy
 bool NativePromise::Settle(State state, const ScriptValueMap& payload,
                            const ScriptTransferTypeInfo& type) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    kelcore::threads::MutexLock lock(&mutex_);
     if (outcome_.state != State::kPending) return false;
     outcome_ = Outcome{state, payload, type};
   }
-  settled_.notify_all();
+  settled_.NotifyAll();
   return true;
 }
 
 NativePromise::State NativePromise::GetState() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  kelcore::threads::MutexLock lock(&mutex_);
   return outcome_.state;
 }
 
 NativePromise::Outcome NativePromise::Wait() const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  settled_.wait(lock, [this] { return outcome_.state != State::kPending; });
+  kelcore::threads::MutexLock lock(&mutex_);
+  while (outcome_.state == State::kPending) settled_.Wait(&mutex_);
   return outcome_;
 }
 

@@ -7,9 +7,12 @@
 namespace kelscripting::definition {
 namespace {
 
+using kelcore::threads::MutexLock;
+
 struct Current {
-  std::mutex mutex;
-  boost::intrusive_ptr<ScriptDefinitions> registry;  // null: the process's own
+  kelcore::threads::Mutex mutex;
+  // Null: the process's own.
+  boost::intrusive_ptr<ScriptDefinitions> registry KEL_GUARDED_BY(mutex);
 };
 
 Current& TheCurrent() {
@@ -21,7 +24,7 @@ Current& TheCurrent() {
 
 boost::intrusive_ptr<ScriptDefinitions> ScriptDefinitions::GetInstance() {
   Current& c = TheCurrent();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  MutexLock lock(&c.mutex);
   if (c.registry) return c.registry;
   static ScriptDefinitions* const processWide = [] {
     auto* registry = new ScriptDefinitions;
@@ -41,13 +44,13 @@ void ScriptDefinitions::AddObjectDefinition(
                           '"');
   }
   definition->Seal();
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   objects_.insert_or_assign(name, std::move(definition));
 }
 
 boost::intrusive_ptr<ScriptObjectDefinitionBase> ScriptDefinitions::FindObjectDefinition(
     const kelcore::UTF8String& name) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   const auto it = objects_.find(name);
   return it == objects_.end() ? nullptr : it->second;
 }
@@ -55,26 +58,26 @@ boost::intrusive_ptr<ScriptObjectDefinitionBase> ScriptDefinitions::FindObjectDe
 void ScriptDefinitions::AddScriptComponentGroupDefinition(
     const std::string& typeName, boost::intrusive_ptr<ScriptComponentDefinition> component) {
   if (!component) throw ScriptException("no component given for " + typeName);
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   components_[typeName].push_back(std::move(component));
 }
 
 ScriptDefinitions::ComponentList ScriptDefinitions::GetScriptComponentGroupDefinitions(
     const std::string& typeName) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   const auto it = components_.find(typeName);
   return it == components_.end() ? ComponentList() : it->second;
 }
 
 ScopedScriptDefinitions::ScopedScriptDefinitions() : registry_(new ScriptDefinitions) {
   Current& c = TheCurrent();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  MutexLock lock(&c.mutex);
   previous_ = std::exchange(c.registry, registry_);
 }
 
 ScopedScriptDefinitions::~ScopedScriptDefinitions() {
   Current& c = TheCurrent();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  MutexLock lock(&c.mutex);
   c.registry = std::move(previous_);
 }
 

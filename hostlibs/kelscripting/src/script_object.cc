@@ -31,12 +31,12 @@ void ScriptObject::SetEventTarget() { eventTarget_ = true; }
 bool ScriptObject::IsEventTarget() const { return eventTarget_; }
 
 void ScriptObject::SetAdapter(boost::intrusive_ptr<ScriptAdapter> adapter) {
-  std::lock_guard<std::mutex> lock(adapterMutex_);
+  kelcore::threads::MutexLock lock(&adapterMutex_);
   adapter_ = std::move(adapter);
 }
 
 boost::intrusive_ptr<ScriptAdapter> ScriptObject::GetAdapter() {
-  std::lock_guard<std::mutex> lock(adapterMutex_);
+  kelcore::threads::MutexLock lock(&adapterMutex_);
   if (!adapter_ && finalized_ && factoryObject_) {
     adapter_ = DoCreatePendingAdapter();
     if (adapter_) InitializePendingAdapter(*adapter_);
@@ -45,12 +45,12 @@ boost::intrusive_ptr<ScriptAdapter> ScriptObject::GetAdapter() {
 }
 
 bool ScriptObject::HasAdapter() const {
-  std::lock_guard<std::mutex> lock(adapterMutex_);
+  kelcore::threads::MutexLock lock(&adapterMutex_);
   return adapter_ != nullptr;
 }
 
 bool ScriptObject::IsPending() const {
-  std::lock_guard<std::mutex> lock(adapterMutex_);
+  kelcore::threads::MutexLock lock(&adapterMutex_);
   return finalized_ && factoryObject_ && !adapter_;
 }
 

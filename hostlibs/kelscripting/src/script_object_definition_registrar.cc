@@ -1,8 +1,8 @@
 #include "kelscripting/factory/script_object_definition_registrar.h"
 
 #include <algorithm>
-#include <mutex>
 
+#include "kelcore/threads/mutex.h"
 #include "kelscripting/script_exception.h"
 #include "kelscripting/script_type_name.h"
 
@@ -11,9 +11,11 @@ namespace {
 
 using Initiators = std::vector<boost::intrusive_ptr<ScriptObjectDefinitionInitiatorBase>>;
 
+using kelcore::threads::MutexLock;
+
 struct Registry {
-  std::mutex mutex;
-  Initiators initiators;  // registration order
+  kelcore::threads::Mutex mutex;
+  Initiators initiators KEL_GUARDED_BY(mutex);  // registration order
 };
 
 Registry& TheRegistry() {
@@ -23,7 +25,7 @@ Registry& TheRegistry() {
 
 Initiators Snapshot() {
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  MutexLock lock(&r.mutex);
   return r.initiators;
 }
 
@@ -36,13 +38,13 @@ ScriptObjectDefinitionRegistrar::ScriptObjectDefinitionRegistrar(
     : initiator_(std::move(initiator)) {
   if (!initiator_) throw ScriptException("a script class registrar needs an initiator");
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  MutexLock lock(&r.mutex);
   r.initiators.push_back(initiator_);
 }
 
 ScriptObjectDefinitionRegistrar::~ScriptObjectDefinitionRegistrar() {
   Registry& r = TheRegistry();
-  std::lock_guard<std::mutex> lock(r.mutex);
+  MutexLock lock(&r.mutex);
   const auto it = std::find(r.initiators.begin(), r.initiators.end(), initiator_);
   if (it != r.initiators.end()) r.initiators.erase(it);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <mutex>
-
+#include "kelcore/threads/mutex.h"
 #include "kelscripting/script_values.h"
 
 namespace kelscripting::definition {
@@ -11,18 +10,18 @@ namespace kelscripting::definition {
 // caller's copy are serialised here. Thread-safe.
 class SharedCallResult {
  public:
-  void Store(ScriptValueMap values) {
-    std::lock_guard<std::mutex> lock(mutex_);
+  void Store(ScriptValueMap values) KEL_EXCLUDES(mutex_) {
+    kelcore::threads::MutexLock lock(&mutex_);
     values_ = std::move(values);
   }
-  ScriptValueMap Copy() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+  ScriptValueMap Copy() const KEL_EXCLUDES(mutex_) {
+    kelcore::threads::MutexLock lock(&mutex_);
     return values_;
   }
 
  private:
-  mutable std::mutex mutex_;
-  ScriptValueMap values_;
+  mutable kelcore::threads::Mutex mutex_;
+  ScriptValueMap values_ KEL_GUARDED_BY(mutex_);
 };
 
 }  // namespace kelscripting::definition

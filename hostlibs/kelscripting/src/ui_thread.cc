@@ -1,20 +1,25 @@
 #include "kelscripting/threads/ui_thread.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <thread>
+
+#include "kelcore/threads/cond_var.h"
+#include "kelcore/threads/mutex.h"
 
 namespace kelscripting::threads {
 namespace {
 
+using kelcore::threads::CondVar;
+using kelcore::threads::Mutex;
+using kelcore::threads::MutexLock;
+
 struct Queue {
-  std::mutex mutex;
-  std::condition_variable changed;  // a task was queued or finished, or the runner stops
-  std::deque<boost::function<void()>> tasks;
-  bool accepts = true;
-  bool stopping = false;  // asks the runner to drain and stop
+  Mutex mutex;
+  CondVar changed;  // a task was queued or finished, or the runner stops
+  std::deque<boost::function<void()>> tasks KEL_GUARDED_BY(mutex);
+  bool accepts KEL_GUARDED_BY(mutex) = true;
+  bool stopping KEL_GUARDED_BY(mutex) = false;  // asks the runner to drain and stop
 };
 
 Queue& TheQueue() {
@@ -38,18 +43,18 @@ bool Enqueue(boost::function<void()> task) {
   if (task.empty()) return false;
   Queue& q = TheQueue();
   {
-    std::lock_guard<std::mutex> lock(q.mutex);
+    MutexLock lock(&q.mutex);
     if (!q.accepts) return false;
     q.tasks.push_back(std::move(task));
   }
-  q.changed.notify_all();
+  q.changed.NotifyAll();
   return true;
 }
 
 // Takes the next task; empty when there is none.
 boost::function<void()> TakeNext() {
   Queue& q = TheQueue();
-  std::lock_guard<std::mutex> lock(q.mutex);
+  MutexLock lock(&q.mutex);
   if (q.tasks.empty()) return {};
   boost::function<void()> task = std::move(q.tasks.front());
   q.tasks.pop_front();
@@ -68,9 +73,9 @@ bool DirectVoidCallOnUIThread(const boost::function<void()>& task, std::int32_t 
   }
   // The flag lives in shared ownership: the task may outlive this wait.
   struct Done {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool done = false;
+    Mutex mutex;
+    CondVar cv;
+    bool done KEL_GUARDED_BY(mutex) = false;
   };
   auto done = std::make_shared<Done>();
   const bool queued = Enqueue([task, done] {
@@ -78,21 +83,25 @@ bool DirectVoidCallOnUIThread(const boost::function<void()>& task, std::int32_t 
       std::shared_ptr<Done> done;
       ~Signal() {  // also when the task throws
         {
-          std::lock_guard<std::mutex> lock(done->mutex);
+          MutexLock lock(&done->mutex);
           done->done = true;
         }
-        done->cv.notify_all();
+        done->cv.NotifyAll();
       }
     } signal{done};
     task();
   });
   if (!queued) return false;
-  std::unique_lock<std::mutex> lock(done->mutex);
+  MutexLock lock(&done->mutex);
   if (timeoutMs < 0) {
-    done->cv.wait(lock, [&] { return done->done; });
+    while (!done->done) done->cv.Wait(&done->mutex);
     return true;
   }
-  return done->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done->done; });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done->done) {
+    if (!done->cv.WaitUntil(&done->mutex, deadline)) return done->done;
+  }
+  return true;
 }
 
 std::size_t RunPendingUITasks() {
@@ -107,7 +116,7 @@ std::size_t RunPendingUITasks() {
 
 std::size_t PendingUITaskCount() {
   Queue& q = TheQueue();
-  std::lock_guard<std::mutex> lock(q.mutex);
+  MutexLock lock(&q.mutex);
   return q.tasks.size();
 }
 
@@ -115,7 +124,7 @@ bool IsUIThread() { return tIsUIThread; }
 
 void SetUIThreadAcceptsTasks(bool accepts) {
   Queue& q = TheQueue();
-  std::lock_guard<std::mutex> lock(q.mutex);
+  MutexLock lock(&q.mutex);
   q.accepts = accepts;
 }
 
@@ -131,8 +140,8 @@ UIThreadRunner::UIThreadRunner(std::function<void(std::exception_ptr)> onError)
     for (;;) {
       boost::function<void()> task;
       {
-        std::unique_lock<std::mutex> lock(q.mutex);
-        q.changed.wait(lock, [&] { return !q.tasks.empty() || q.stopping; });
+        MutexLock lock(&q.mutex);
+        while (q.tasks.empty() && !q.stopping) q.changed.Wait(&q.mutex);
         if (q.tasks.empty()) return;  // stopping, and drained
         task = std::move(q.tasks.front());
         q.tasks.pop_front();
@@ -149,12 +158,12 @@ UIThreadRunner::UIThreadRunner(std::function<void(std::exception_ptr)> onError)
 UIThreadRunner::~UIThreadRunner() {
   Queue& q = TheQueue();
   {
-    std::lock_guard<std::mutex> lock(q.mutex);
+    MutexLock lock(&q.mutex);
     q.stopping = true;
   }
-  q.changed.notify_all();
+  q.changed.NotifyAll();
   state_->thread.join();
-  std::lock_guard<std::mutex> lock(q.mutex);
+  MutexLock lock(&q.mutex);
   q.stopping = false;
 }
 

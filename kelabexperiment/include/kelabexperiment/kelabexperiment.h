@@ -2,10 +2,16 @@
 
 // The library's interface to native host code.
 //
-// Threading: the host keeps registration, GetRegisteredExperimentIdentifiers,
-// Initialize and the UI-thread updates that Initialize arms from overlapping
-// one another, except that registration and copying the identifiers are safe
-// against each other and against the feature service's threads.
+// Threading: every export may be called from any thread, also at once.
+// Registration and GetRegisteredExperimentIdentifiers take the identifier
+// registry's lock. Initialize, IsESDKInitializeComplete and each
+// forced-control update (run by whoever runs the UI queue) take the
+// experiment manager's lock, which runs them one after the other: an update
+// never overlaps an Initialize, and one queued before an Initialize that runs
+// after it is dropped. Feature reads never wait for that lock: the
+// default-value handler runs on the reading thread and only queues the
+// update. Initialize watches only experiments already registered, so
+// register them first.
 
 #include <functional>
 #include <set>

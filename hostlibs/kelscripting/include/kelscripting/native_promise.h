@@ -1,9 +1,9 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
+#include "kelcore/threads/cond_var.h"
+#include "kelcore/threads/mutex.h"
 #include "kelscripting/kelscripting_export.h"
 #include "kelscripting/native_object.h"
 #include "kelscripting/script_transfer_type_info.h"
@@ -33,20 +33,23 @@ class KELSCRIPTING_EXPORT NativePromise : public NativeObject {
   // Settle the promise with `payload`, whose result is of type `type`.
   // Only the first settlement counts: a later call changes nothing and
   // returns false.
-  bool Resolve(const ScriptValueMap& payload, const ScriptTransferTypeInfo& type);
-  bool Reject(const ScriptValueMap& payload, const ScriptTransferTypeInfo& type);
+  bool Resolve(const ScriptValueMap& payload, const ScriptTransferTypeInfo& type)
+      KEL_EXCLUDES(mutex_);
+  bool Reject(const ScriptValueMap& payload, const ScriptTransferTypeInfo& type)
+      KEL_EXCLUDES(mutex_);
 
-  State GetState() const;
+  State GetState() const KEL_EXCLUDES(mutex_);
   // Blocks until the promise is settled, then returns a copy of the outcome.
-  Outcome Wait() const;
+  Outcome Wait() const KEL_EXCLUDES(mutex_);
 
  private:
-  bool Settle(State state, const ScriptValueMap& payload, const ScriptTransferTypeInfo& type);
+  bool Settle(State state, const ScriptValueMap& payload, const ScriptTransferTypeInfo& type)
+      KEL_EXCLUDES(mutex_);
 
   const std::int32_t contextHandle_;
-  mutable std::mutex mutex_;
-  mutable std::condition_variable settled_;
-  Outcome outcome_;  // guarded by mutex_
+  mutable kelcore::threads::Mutex mutex_;
+  mutable kelcore::threads::CondVar settled_;
+  Outcome outcome_ KEL_GUARDED_BY(mutex_);
 };
 
 }  // namespace kelscripting

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <mutex>
 #include <vector>
 
 #include <boost/intrusive_ptr.hpp>
 
 #include "kelcore/string/string_types.h"
+#include "kelcore/threads/mutex.h"
 #include "kelscripting/kelscripting_export.h"
 #include "kelscripting/script_adapter.h"
 #include "kelscripting/script_object_base.h"
@@ -44,24 +44,24 @@ class KELSCRIPTING_EXPORT ScriptObject : public ScriptObjectBase {
   virtual void SetEventTarget();
   virtual bool IsEventTarget() const;
 
-  virtual void SetAdapter(boost::intrusive_ptr<ScriptAdapter> adapter);
+  virtual void SetAdapter(boost::intrusive_ptr<ScriptAdapter> adapter) KEL_EXCLUDES(adapterMutex_);
   // The adapter; a pending object gets its adapter made here, once.
-  virtual boost::intrusive_ptr<ScriptAdapter> GetAdapter();
-  virtual bool HasAdapter() const;
+  virtual boost::intrusive_ptr<ScriptAdapter> GetAdapter() KEL_EXCLUDES(adapterMutex_);
+  virtual bool HasAdapter() const KEL_EXCLUDES(adapterMutex_);
 
   // Ends the making.
   void Finalize() noexcept { finalized_ = true; }
   // A finalized factory object whose adapter is not made yet: the engine made
   // it without wrapping it, so the adapter waits for GetAdapter.
-  bool IsPending() const;
+  bool IsPending() const KEL_EXCLUDES(adapterMutex_);
 
  protected:
   // Makes the adapter of a pending object; the default knows the class and
   // context. Called with the adapter lock held: must not call adapter calls.
-  virtual boost::intrusive_ptr<ScriptAdapter> DoCreatePendingAdapter();
+  virtual boost::intrusive_ptr<ScriptAdapter> DoCreatePendingAdapter() KEL_REQUIRES(adapterMutex_);
   // Prepares a newly made pending adapter; the default does nothing more.
   // Called with the adapter lock held.
-  virtual void InitializePendingAdapter(ScriptAdapter& adapter);
+  virtual void InitializePendingAdapter(ScriptAdapter& adapter) KEL_REQUIRES(adapterMutex_);
 
  private:
   const kelcore::UTF8String className_;
@@ -70,8 +70,8 @@ class KELSCRIPTING_EXPORT ScriptObject : public ScriptObjectBase {
   bool factoryObject_ = false;
   bool eventTarget_ = false;
   bool finalized_ = false;
-  mutable std::mutex adapterMutex_;
-  boost::intrusive_ptr<ScriptAdapter> adapter_;  // guarded by adapterMutex_
+  mutable kelcore::threads::Mutex adapterMutex_;
+  boost::intrusive_ptr<ScriptAdapter> adapter_ KEL_GUARDED_BY(adapterMutex_);
 };
 
 }  // namespace kelscripting

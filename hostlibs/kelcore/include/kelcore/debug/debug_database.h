@@ -1,11 +1,11 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "kelcore/kelcore_export.h"
 #include "kelcore/string/string_types.h"
+#include "kelcore/threads/mutex.h"
 
 namespace kelcore::debug {
 
@@ -22,25 +22,25 @@ class KELCORE_EXPORT DebugDatabase {
   static DebugDatabase& Instance();
 
   // The stored text for `key`, else `fallback`.
-  UTF8String GetEntry(const UTF8String& key, const UTF8String& fallback) const;
-  void SetEntry(const UTF8String& key, const UTF8String& value);
-  void RemoveEntry(const UTF8String& key);
-  void Clear();
+  UTF8String GetEntry(const UTF8String& key, const UTF8String& fallback) const KEL_EXCLUDES(mutex_);
+  void SetEntry(const UTF8String& key, const UTF8String& value) KEL_EXCLUDES(mutex_);
+  void RemoveEntry(const UTF8String& key) KEL_EXCLUDES(mutex_);
+  void Clear() KEL_EXCLUDES(mutex_);
 
   // Adds the entries of a settings file: one "key=value" per line, the key
   // trimmed of blanks, the value taken verbatim up to the line end; blank
   // lines and lines starting with '#' are skipped. Throws kel_exception naming
   // the file and line for a line without '=' or an empty key, and when the
   // file cannot be read; on error no entry is changed.
-  void LoadFromFile(const std::string& path);
+  void LoadFromFile(const std::string& path) KEL_EXCLUDES(mutex_);
 
  private:
   DebugDatabase() = default;
 
-  mutable std::mutex mutex_;
+  mutable threads::Mutex mutex_;
   std::map<UTF8String, UTF8String, std::less<void>,
            allocator::STLAllocator<std::pair<const UTF8String, UTF8String>>>
-      entries_;
+      entries_ KEL_GUARDED_BY(mutex_);
 };
 
 }  // namespace kelcore::debug

@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <boost/intrusive_ptr.hpp>
 
 #include "kelcore/string/string_types.h"
+#include "kelcore/threads/mutex.h"
 #include "kelcore/utility/ref_counted_object.h"
 #include "kelscripting/definition/script_component_definition.h"
 #include "kelscripting/definition/script_object_definition_base.h"
@@ -40,17 +40,20 @@ class KELSCRIPTING_EXPORT ScriptDefinitions : public kelcore::utility::RefCounte
   // Adds `definition` under `name`, replacing an earlier one, and seals it.
   // Throws ScriptException for a null definition.
   void AddObjectDefinition(const kelcore::UTF8String& name,
-                           boost::intrusive_ptr<ScriptObjectDefinitionBase> definition);
+                           boost::intrusive_ptr<ScriptObjectDefinitionBase> definition)
+      KEL_EXCLUDES(mutex_);
   // Null when no class has that name.
   boost::intrusive_ptr<ScriptObjectDefinitionBase> FindObjectDefinition(
-      const kelcore::UTF8String& name) const;
+      const kelcore::UTF8String& name) const KEL_EXCLUDES(mutex_);
 
   // Appends a component group for the class whose ReadableTypeName is
   // `typeName`; classes defined afterwards get it.
   void AddScriptComponentGroupDefinition(const std::string& typeName,
-                                         boost::intrusive_ptr<ScriptComponentDefinition> component);
+                                         boost::intrusive_ptr<ScriptComponentDefinition> component)
+      KEL_EXCLUDES(mutex_);
   // The groups for `typeName`, in the order they were added.
-  ComponentList GetScriptComponentGroupDefinitions(const std::string& typeName) const;
+  ComponentList GetScriptComponentGroupDefinitions(const std::string& typeName) const
+      KEL_EXCLUDES(mutex_);
 
   // The one-byte marker: set when classes were defined, taken (and cleared)
   // by an engine that rebuilds its class table only when needed.
@@ -60,10 +63,10 @@ class KELSCRIPTING_EXPORT ScriptDefinitions : public kelcore::utility::RefCounte
   }
 
  private:
-  mutable std::mutex mutex_;
+  mutable kelcore::threads::Mutex mutex_;
   std::map<kelcore::UTF8String, boost::intrusive_ptr<ScriptObjectDefinitionBase>, std::less<void>>
-      objects_;
-  std::map<std::string, ComponentList, std::less<>> components_;
+      objects_ KEL_GUARDED_BY(mutex_);
+  std::map<std::string, ComponentList, std::less<>> components_ KEL_GUARDED_BY(mutex_);
   std::atomic<std::uint8_t> changed_{0};
 };
 
