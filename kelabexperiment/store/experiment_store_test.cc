@@ -1,6 +1,7 @@
 #include "store/experiment_store.h"
 
 #include "kelcore/serialization/json.h"
+#include "store/state_file.h"
 #include "store/store_test_support.h"
 
 namespace kelabexperiment {
@@ -94,6 +95,13 @@ TEST_F(StoreTest, AMalformedFileFailsTheLoadUntouchedAndWithoutOverrides) {
     EXPECT_EQ(FileText(), text);
     EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << text;
   }
+}
+
+TEST_F(StoreTest, AFileOfExactlyTheSizeLimitLoads) {
+  std::string text = R"({"exp":"{}"})";
+  text.resize(kMaxStateFileBytes, ' ');  // JSON allows blanks after the value
+  WriteFile(text);
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 1u);
 }
 
 TEST_F(StoreTest, ForcedMergeWritesAllFourMembersAndARepeatWritesNothing) {

@@ -33,6 +33,7 @@ TEST(PayloadParsingTest, VariationPayloadTable) {
       {R"({"variation":"CONTROL"})", VariationKind::Control, "none"},
       {R"({"variation":"DISQUALIFIED"})", VariationKind::Disqualified, "none"},
       {R"({"variation":"challenger "})", VariationKind::Control, "none"},
+      {R"({"variation":"challenged"})", VariationKind::Control, "none"},  // as long as challenger
       {R"({"variation":""})", VariationKind::Control, "none"},
   };
   for (const Case& c : cases) {
