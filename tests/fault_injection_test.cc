@@ -10,11 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kelappsupport/feature/feature_inspection.h"
-#include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file_system.h"
-#include "kelscripting/threads/ui_thread.h"
-#include "manager/ab_experiment_manager.h"
 #include "store/experiment_store.h"
 #include "testsupport/temp_dir.h"
 
@@ -22,7 +18,6 @@ namespace kelabexperiment {
 namespace {
 
 UTF8String T(const std::string& text) { return kelcore::string::FromStd(text); }
-ImmutableString Id(const std::string& text) { return ImmutableString::Create(T(text)); }
 
 const char kOld[] = R"({"exp":"{\"variation\":\"challenger\"}"})";
 
@@ -59,48 +54,6 @@ TEST(FaultInjectionTest, FullDiskFailsTheSaveAndKeepsThePreviousFile) {
     EXPECT_EQ(entry.path().filename().u8string().find(".tmp"), std::string::npos) << entry.path();
   }
 #endif
-}
-
-class ManagerFaultTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    kelappsupport::feature::ResetFeatureService();
-    kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs_.path()));
-  }
-  void TearDown() override {
-    kelappsupport::feature::ResetFeatureService();
-    kelscripting::threads::RunPendingUITasks();
-    kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
-  }
-  testsupport::TempDir docs_;
-  ABExperimentManager manager_;
-};
-
-TEST_F(ManagerFaultTest, AFolderWhereTheStateFileBelongsFailsInitializeAndIsLeftAlone) {
-  const auto stateFolder = docs_ / "Users" / "u" / "ABExperiment";
-  std::filesystem::create_directories(stateFolder);
-  try {
-    manager_.Initialize(Id("u"), Id(""), Id(""), false);
-    FAIL() << "Initialize succeeded";
-  } catch (const kelcore::filesupport::FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
-  }
-  manager_.UpdateFromDataSource(DataSourceType::DefaultValueTaken, T("exp"), T(""), T(""));
-  EXPECT_TRUE(std::filesystem::is_directory(stateFolder));
-  EXPECT_TRUE(std::filesystem::is_empty(stateFolder));
-  EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
-}
-
-TEST_F(ManagerFaultTest, DocumentsFolderThatCannotBeCreatedFailsInitializeClearly) {
-  testsupport::WriteAll(docs_ / "Users", "a file where the folder belongs");
-  try {
-    manager_.Initialize(Id("u"), Id(""), Id(""), false);
-    FAIL() << "Initialize succeeded";
-  } catch (const kelcore::filesupport::FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("Users"), std::string::npos) << e.what();
-  }
-  EXPECT_EQ(testsupport::ReadAll(docs_ / "Users"), "a file where the folder belongs");
-  EXPECT_TRUE(manager_.WithStore([](const ExperimentStore* s) { return s == nullptr; }));
 }
 
 }  // namespace

@@ -8,12 +8,12 @@
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/config/initializer_registrar.h"
-#include "kelcore/filesupport/dir.h"
 #include "kelcore/utility/immutable_string.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "testsupport/loaded_module.h"
-#include "testsupport/temp_dir.h"
+#include "testsupport/scoped_feature_service.h"
+#include "testsupport/scoped_user_docs_dir.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ TEST(ModuleLoadTest, HandlersStayCallableAfterTheHostUnloadsTheModule) {
   using Initialize =
       int (*)(const ImmutableString&, const ImmutableString&, const ImmutableString&, bool);
   testsupport::TempDir docs;
-  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs.path()));
+  testsupport::ScopedUserDocsDir docsScope(docs.path());
+  testsupport::ScopedFeatureService features;
   {
     testsupport::LoadedModule module(KELAB_MODULE_PATH);
     ASSERT_TRUE(module.Loaded()) << module.Error();
@@ -82,7 +83,6 @@ TEST(ModuleLoadTest, HandlersStayCallableAfterTheHostUnloadsTheModule) {
   EXPECT_EQ(kelscripting::threads::RunPendingUITasks(), 1u);
   EXPECT_NE(testsupport::ReadAll(docs / "Users" / "u" / "ABExperiment").find("forced_control"),
             std::string::npos);
-  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
 }
 
 }  // namespace

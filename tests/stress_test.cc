@@ -12,15 +12,14 @@
 #include <boost/make_shared.hpp>
 
 #include "kelabexperiment/kelabexperiment.h"
-#include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
-#include "kelcore/filesupport/dir.h"
 #include "kelcore/serialization/json.h"
 #include "kelscripting/definition/script_definitions.h"
 #include "kelscripting/engine/script_calls.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/threads/ui_thread.h"
-#include "testsupport/temp_dir.h"
+#include "testsupport/scoped_feature_service.h"
+#include "testsupport/scoped_user_docs_dir.h"
 
 namespace {
 
@@ -46,7 +45,8 @@ void CallInitialize(const std::string& user) {
 
 TEST(StressTest, ConcurrentRegistrationReadsMergesAndInitializeStayConsistent) {
   testsupport::TempDir docs;
-  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs.path()));
+  testsupport::ScopedUserDocsDir docsScope(docs.path());
+  testsupport::ScopedFeatureService features;
   kelscripting::factory::RunRegisteredDefiners();
   std::mutex errorsMutex;
   std::vector<std::string> errors;
@@ -103,8 +103,6 @@ TEST(StressTest, ConcurrentRegistrationReadsMergesAndInitializeStayConsistent) {
               R"({"campaignId":"","challengerType":"none","variation":"forced_control",)"
               R"("variationId":"forced_control"})");
   }
-  kelappsupport::feature::ResetFeatureService();
-  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
 }
 
 }  // namespace

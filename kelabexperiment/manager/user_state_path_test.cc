@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kelcore/filesupport/dir.h"
-#include "testsupport/temp_dir.h"
+#include "testsupport/scoped_user_docs_dir.h"
 
 namespace kelabexperiment {
 namespace {
@@ -12,7 +11,7 @@ UTF8String T(std::string_view text) { return kelcore::string::FromStd(text); }
 
 TEST(UserIdentifierTest, AcceptsEverySingleSafeFolderName) {
   for (std::string_view ok : {"", "alice", "user-42_x", "a.b", ".hidden", "CONSOLE", "com0",
-                              "COM10", "LPTA", "COM\xC2\xB4", "CONIN", "CONOUT$x",
+                              "COM10", "LPTA", "aux1", "COM\xC2\xB4", "CONIN", "CONOUT$x",
                               "\xC3\x9C"
                               "ser",
                               "\xF0\x9F\x98\x80", "with space"}) {
@@ -63,7 +62,7 @@ TEST(UserIdentifierTest, RejectsNamesThatEscapeOrAliasAFolder) {
 
 TEST(UserStatePathTest, CreatesFoldersAndAnEmptyFileOnlyWhenMissing) {
   testsupport::TempDir docs;
-  kelcore::filesupport::Dir::SetUserDocsDir(testsupport::Wide(docs.path()));
+  testsupport::ScopedUserDocsDir docsScope(docs.path());
   EXPECT_TRUE(GetUserStateFilePath(UTF16String()).empty());
   EXPECT_TRUE(std::filesystem::is_empty(docs.path()));
 
@@ -74,7 +73,6 @@ TEST(UserStatePathTest, CreatesFoldersAndAnEmptyFileOnlyWhenMissing) {
   testsupport::WriteAll(file, "{\"kept\":\"{}\"}");
   GetUserStateFilePath(testsupport::Wide("u1"));
   EXPECT_EQ(testsupport::ReadAll(file), "{\"kept\":\"{}\"}");
-  kelcore::filesupport::Dir::SetUserDocsDir(UTF16String());
 }
 
 }  // namespace

@@ -1,47 +1,44 @@
 #include "registry/feature_switches.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
-#include "kelcore/debug/debug_database.h"
 #include "registry/identifier_registry.h"
+#include "testsupport/scoped_debug_entry.h"
 
 namespace kelabexperiment {
 namespace {
 
-using kelcore::debug::DebugDatabase;
-using kelcore::string::FromStd;
+using testsupport::ScopedDebugEntry;
 
-class FeatureSwitchesTest : public ::testing::Test {
- protected:
-  void SetUp() override { DebugDatabase::Instance().Clear(); }
-  void TearDown() override { DebugDatabase::Instance().Clear(); }
-  void Set(const char* key, const std::string& value) {
-    DebugDatabase::Instance().SetEntry(FromStd(key), FromStd(value));
+TEST(FeatureSwitchesTest, OnlyTheExactTextTrueTurnsASwitchOn) {
+  {
+    ScopedDebugEntry none(kExperimentsSwitchKey, std::nullopt);
+    EXPECT_TRUE(ReadFeatureSwitch(kExperimentsSwitchKey, true));  // no entry: the default
+    EXPECT_FALSE(ReadFeatureSwitch(kExperimentsSwitchKey, false));
   }
-};
-
-TEST_F(FeatureSwitchesTest, OnlyTheExactTextTrueTurnsASwitchOn) {
-  EXPECT_TRUE(ReadFeatureSwitch(kExperimentsSwitchKey, true));  // no entry: default
-  EXPECT_FALSE(ReadFeatureSwitch(kExperimentsSwitchKey, false));
-  for (const char* off : {"false", "TRUE", "True", "1", "yes", "", "true ", " true", "truee"}) {
-    Set(kExperimentsSwitchKey, off);
+  for (const char* off : {"false", "TRUE", "True", "1", "", "true ", " true", "truee"}) {
+    ScopedDebugEntry entry(kExperimentsSwitchKey, off);
     EXPECT_FALSE(ReadFeatureSwitch(kExperimentsSwitchKey, true)) << '"' << off << '"';
   }
-  Set(kExperimentsSwitchKey, "true");
+  ScopedDebugEntry on(kExperimentsSwitchKey, "true");
   EXPECT_TRUE(ReadFeatureSwitch(kExperimentsSwitchKey, false));
 }
 
-TEST_F(FeatureSwitchesTest, EachSwitchGatesOnlyItsOwnKindAndIsReadOnce) {
-  Set(kExperimentsSwitchKey, "false");
-  IdentifierRegistry registry;
-  Set(kExperimentsSwitchKey, "true");  // too late: read at creation
+TEST(FeatureSwitchesTest, EachSwitchGatesOnlyItsOwnKindAndIsReadOnce) {
   const auto id = ImmutableString::_PrivateCreateStatic("SwitchExp");
+  std::optional<ScopedDebugEntry> experiments(std::in_place, kExperimentsSwitchKey, "false");
+  ScopedDebugEntry messaging(kMessagingSwitchKey, std::nullopt);
+  IdentifierRegistry registry;
+  experiments.emplace(kExperimentsSwitchKey, "true");  // too late: read at creation
   registry.RegisterExperiment(id);
   registry.RegisterMessaging(id);
   EXPECT_TRUE(registry.CopyExperiments().empty());
   EXPECT_EQ(registry.CopyMessaging().size(), 1u);
 
-  Set(kMessagingSwitchKey, "no");
+  ScopedDebugEntry messagingOff(kMessagingSwitchKey, "no");
+  experiments.reset();
   IdentifierRegistry other;
   other.RegisterExperiment(id);
   other.RegisterMessaging(id);

@@ -1,13 +1,12 @@
 #include "store/experiment_store.h"
 
 #include "kelcore/serialization/json.h"
-#include "store/record_codec.h"
+#include "store/state_file.h"
 #include "store/store_test_support.h"
 
 namespace kelabexperiment {
 namespace {
 
-using kelappsupport::feature::FeatureCall;
 using kelappsupport::feature::ScopedCallRecorder;
 
 const char kForcedVariation[] = R"({"variation":"forced_control"})";
@@ -23,13 +22,12 @@ std::string StateText(std::initializer_list<std::pair<std::string, std::string>>
 }
 
 TEST_F(StoreTest, MissingOrEmptyFileGivesAnEmptyStoreAndIsNotCreated) {
-  ExperimentStore missing(StatePath());
-  EXPECT_TRUE(missing.Records().empty());
+  EXPECT_TRUE(ExperimentStore(StatePath()).Records().empty());
   EXPECT_FALSE(std::filesystem::exists(FilePath()));
-  WriteFile("");
-  EXPECT_TRUE(ExperimentStore(StatePath()).Records().empty());
-  WriteFile("{}");
-  EXPECT_TRUE(ExperimentStore(StatePath()).Records().empty());
+  for (const char* text : {"", "{}"}) {
+    WriteFile(text);
+    EXPECT_TRUE(ExperimentStore(StatePath()).Records().empty()) << text;
+  }
   EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
 }
 
@@ -47,25 +45,20 @@ TEST_F(StoreTest, LoadAppliesEveryRecordInByteOrderOfIdentifier) {
   EXPECT_EQ(Features("Beta"), "1|none|v1|");  // absent campaign applied as empty
   EXPECT_EQ(Features("alpha"), "0|none|a|");  // of two equal names the later wins
   std::vector<std::string> order;
-  for (const FeatureCall& call : recorder.Calls()) order.push_back(call.name);
+  for (const auto& call : recorder.Calls()) order.push_back(call.name);
   ASSERT_EQ(order.size(), 12u);
   EXPECT_EQ(order[0], "Beta_variation");
-  EXPECT_EQ(order[3], "Beta_campaignId");
   EXPECT_EQ(order[4], "alpha_variation");
   EXPECT_EQ(order[8], "beta_variation");
-  const VariationRecord& beta = store.Records().at(T("Beta"));
-  EXPECT_FALSE(beta.campaignId.has_value());
-  EXPECT_EQ(beta.challengerType, T("none"));
+  EXPECT_FALSE(store.Records().at(T("Beta")).campaignId.has_value());
 }
 
 TEST_F(StoreTest, SaveThenLoadRoundTripsAndRewritesControlAsIntendedControl) {
   WriteFile(StateText({{"exp", R"({"variation":"control","variationId":"v","campaignId":"5",)"
                                R"("challengerType":"","other":"dropped"})"}}));
-  {
-    ExperimentStore store(StatePath());
-    store.Merge(T("second"), T(R"({"variation":"challenger","challengerType":"text"})"),
-                T(R"({"variationId":"v9","campaignId":9})"));
-  }
+  ExperimentStore(StatePath())
+      .Merge(T("second"), T(R"({"variation":"challenger","challengerType":"text"})"),
+             T(R"({"variationId":"v9","campaignId":9})"));
   const std::string saved = FileText();
   EXPECT_EQ(saved.find("other"), std::string::npos);
   EXPECT_NE(saved.find("intended_control"), std::string::npos);
@@ -73,18 +66,13 @@ TEST_F(StoreTest, SaveThenLoadRoundTripsAndRewritesControlAsIntendedControl) {
   kelappsupport::feature::ResetFeatureService();
   ExperimentStore reloaded(StatePath());
   ASSERT_EQ(reloaded.Records().size(), 2u);
-  const VariationRecord& exp = reloaded.Records().at(T("exp"));
-  EXPECT_EQ(exp.variation, VariationKind::Control);
-  EXPECT_EQ(exp.challengerType, T(""));
-  EXPECT_EQ(exp.campaignId, T("5"));
   EXPECT_EQ(Features("exp"), "0||v|5");
   EXPECT_EQ(Features("second"), "1|text|v9|9");
-  // Saving what was loaded changes no byte.
-  reloaded.Save();
+  reloaded.Save();  // saving what was loaded changes no byte
   EXPECT_EQ(FileText(), saved);
 }
 
-TEST_F(StoreTest, MalformedFilesFailTheLoadAndStayUntouched) {
+TEST_F(StoreTest, AMalformedFileFailsTheLoadUntouchedAndWithoutOverrides) {
   const std::string cases[] = {
       "not json",
       "[]",
@@ -97,28 +85,26 @@ TEST_F(StoreTest, MalformedFilesFailTheLoadAndStayUntouched) {
       StateText({{"exp", R"({"campaignId":123})"}}),  // a number inside the record
       StateText({{"exp", R"({"variation":null})"}}),
       StateText({{"exp", R"({"unknown":false})"}}),  // any name, not text: malformed
-      "{\"exp\":\"{}\"",                             // truncated
-      std::string("{\"e\xFF\":\"{}\"}"),             // not UTF-8
+      StateText({{"a", R"({"variation":"challenger"})"}, {"b", "[]"}}),  // one good record
+      "{\"exp\":\"{}\"",                                                 // truncated
+      std::string("{\"e\xFF\":\"{}\"}"),                                 // not UTF-8
   };
   for (const std::string& text : cases) {
     WriteFile(text);
-    try {
-      ExperimentStore store(StatePath());
-      ADD_FAILURE() << "loaded: " << text;
-    } catch (const boost::bad_any_cast& e) {
-      EXPECT_STREQ(e.what(), "boost::bad_any_cast: failed conversion using boost::any_cast");
-    }
+    EXPECT_THROW(ExperimentStore{StatePath()}, boost::bad_any_cast) << text;
     EXPECT_EQ(FileText(), text);
+    EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << text;
   }
 }
 
-TEST_F(StoreTest, AFailedLoadLeavesNoOverrideBehind) {
-  WriteFile(StateText({{"a", R"({"variation":"challenger"})"}, {"b", "[]"}}));
-  EXPECT_THROW(ExperimentStore store(StatePath()), boost::bad_any_cast);
-  EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
+TEST_F(StoreTest, AFileOfExactlyTheSizeLimitLoads) {
+  std::string text = R"({"exp":"{}"})";
+  text.resize(kMaxStateFileBytes, ' ');  // JSON allows blanks after the value
+  WriteFile(text);
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 1u);
 }
 
-TEST_F(StoreTest, ForcedMergeAddsSavesAndAppliesThenRepeatsChangeNothing) {
+TEST_F(StoreTest, ForcedMergeWritesAllFourMembersAndARepeatWritesNothing) {
   ExperimentStore store(StatePath());
   store.Merge(T("Exp"), T(kForcedVariation), T(kForcedIds));
   EXPECT_EQ(Features("Exp"), "3|none|forced_control|");
@@ -126,53 +112,35 @@ TEST_F(StoreTest, ForcedMergeAddsSavesAndAppliesThenRepeatsChangeNothing) {
       FileText(),
       StateText({{"Exp", R"({"campaignId":"","challengerType":"none",)"
                          R"("variation":"forced_control","variationId":"forced_control"})"}}));
-
   std::filesystem::remove(FilePath());  // a rewrite would bring it back
-  ScopedCallRecorder recorder;
   store.Merge(T("Exp"), T(kForcedVariation), T(kForcedIds));
-  EXPECT_TRUE(recorder.Calls().empty());
   EXPECT_FALSE(std::filesystem::exists(FilePath()));
+  store.Merge(T("empty"), T(""), T(""));  // empty payloads give the default record
+  EXPECT_EQ(Features("empty"), "2|none|disqualified|");
 }
 
 TEST_F(StoreTest, MergeCountsPresenceAndLetterCaseAsChanges) {
   WriteFile(StateText({{"exp", R"({"variation":"challenger","challengerType":"copy",)"
                                R"("variationId":"v"})"}}));  // no campaignId stored
   ExperimentStore store(StatePath());
-  const UTF8String variation = T(R"({"variation":"challenger","challengerType":"copy"})");
-  const UTF8String ids = T(R"({"variationId":"v"})");  // campaign present but empty
-  {
+  const char copy[] = R"({"variation":"challenger","challengerType":"copy"})";
+  const struct {
+    const char* id;
+    const char* variation;
+    std::size_t calls;
+  } steps[] = {
+      {"exp", copy, 4},  // the payload's empty campaign against an absent one
+      {"exp", copy, 0},
+      {"exp", R"({"variation":"challenger","challengerType":"COPY"})", 4},
+      {"EXP", copy, 4},  // another key, another record
+  };
+  for (const auto& step : steps) {
     ScopedCallRecorder recorder;
-    store.Merge(T("exp"), variation, ids);  // absent against present: a change
-    EXPECT_EQ(recorder.Calls().size(), 4u);
+    store.Merge(T(step.id), T(step.variation), T(R"({"variationId":"v"})"));
+    EXPECT_EQ(recorder.Calls().size(), step.calls) << step.id << " " << step.variation;
   }
-  {
-    ScopedCallRecorder recorder;
-    store.Merge(T("exp"), variation, ids);  // now equal
-    EXPECT_TRUE(recorder.Calls().empty());
-  }
-  {
-    ScopedCallRecorder recorder;
-    store.Merge(T("exp"), T(R"({"variation":"challenger","challengerType":"COPY"})"), ids);
-    EXPECT_EQ(recorder.Calls().size(), 4u);
-  }
-  store.Merge(T("EXP"), variation, ids);  // another key, another record
   EXPECT_EQ(store.Records().size(), 2u);
   EXPECT_EQ(store.Records().at(T("exp")).challengerType, T("COPY"));
-}
-
-TEST_F(StoreTest, EmptyPayloadsGiveTheDefaultRecord) {
-  ExperimentStore store(StatePath());
-  store.Merge(T("exp"), T(""), T(""));
-  EXPECT_EQ(Features("exp"), "2|none|disqualified|");
-}
-
-TEST_F(StoreTest, EmptyPathWorksInMemoryOnly) {
-  ExperimentStore store{UTF8String()};
-  store.Merge(T("exp"), T(kForcedVariation), T(kForcedIds));
-  EXPECT_EQ(store.Records().size(), 1u);
-  EXPECT_EQ(Features("exp"), "3|none|forced_control|");
-  store.Save();
-  EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
 }
 
 TEST_F(StoreTest, SaveOfAnEmptyStoreReplacesTheFileWithAnEmptyObject) {
@@ -183,26 +151,23 @@ TEST_F(StoreTest, SaveOfAnEmptyStoreReplacesTheFileWithAnEmptyObject) {
   EXPECT_EQ(FileText(), "{}");
 }
 
-TEST_F(StoreTest, IdentifierThatIsNotUTF8StaysInMemoryButOutOfTheFile) {
+// What no file can hold is merged and applied in memory only: every record of
+// a store without a path, a record whose identifier is not UTF-8.
+TEST_F(StoreTest, WhatTheFileCannotHoldStaysInMemory) {
+  ExperimentStore memoryOnly{UTF8String()};
   ExperimentStore store(StatePath());
-  store.Merge(T("ok"), T(kForcedVariation), T(kForcedIds));
-  store.Merge(T("bad\xFF"), T(kForcedVariation), T(kForcedIds));
-  EXPECT_EQ(store.Records().size(), 2u);
+  for (ExperimentStore* s : {&memoryOnly, &store}) {
+    s->Merge(T("bad\xFF"), T(kForcedVariation), T(kForcedIds));
+    EXPECT_EQ(s->Records().size(), 1u);
+  }
   EXPECT_EQ(Features("bad\xFF"), "3|none|forced_control|");
+  memoryOnly.Save();
+  store.Merge(T("ok"), T(kForcedVariation), T(kForcedIds));
+  EXPECT_EQ(store.Records().size(), 2u);
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 1u);
-}
-
-TEST(RecordCodecTest, SerializeWritesAllFourMembers) {
-  VariationRecord record;
-  record.variation = VariationKind::Challenger;
-  record.variationId = T("v\"1");
-  EXPECT_EQ(
-      kelcore::string::ToStd(SerializeRecord(record)),
-      R"({"campaignId":"","challengerType":"","variation":"challenger","variationId":"v\"1"})");
-  const VariationRecord back = ParseStoredRecord(SerializeRecord(record));
-  EXPECT_EQ(back.variation, VariationKind::Challenger);
-  EXPECT_EQ(back.variationId, T("v\"1"));
-  EXPECT_EQ(back.campaignId, T(""));  // written empty, read back present
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()),
+                          std::filesystem::directory_iterator()),
+            2);  // the state file and its lock, nothing from the store without a path
 }
 
 }  // namespace

@@ -68,9 +68,6 @@ struct Scenario {
 
 class PowerLossTest : public ::testing::Test {
  protected:
-  void SetUp() override { kelappsupport::feature::ResetFeatureService(); }
-  void TearDown() override { kelappsupport::feature::ResetFeatureService(); }
-
   // The disk up to the save that is cut. Only the initial state is made
   // durable here: the earlier saves must make themselves durable.
   static void Prepare(MemoryFileSystem& fs, const Scenario& scenario) {
@@ -122,74 +119,21 @@ class PowerLossTest : public ::testing::Test {
       }
     }
   }
+
+  testsupport::ScopedFeatureService features_;
 };
 
-TEST_F(PowerLossTest, ASaveOverAnOldFileLeavesTheOldOrTheNewVersion) {
-  CheckEveryCrashPoint({kOld, {}, kForceExp});
-}
-
-TEST_F(PowerLossTest, AFirstSaveLeavesNoFileOrTheNewVersion) {
-  CheckEveryCrashPoint({std::nullopt, {}, kForceExp});
-}
-
-TEST_F(PowerLossTest, ASaveThatReturnedSurvivesTheNextSaveBeingCut) {
-  CheckEveryCrashPoint({kOld, {kAddNew}, kForceExp});
-}
-
-// Without this the checks above could pass on a disk that keeps everything.
-TEST(PowerLossDiskTest, TheDiskKeepsOnlyWhatWasSynced) {
-  MemoryFileSystem fs;
-  const auto folder = Path16(kFolder);
-  const auto kept = Path16("/docs/kept");
-  const auto moved = Path16("/docs/moved");
-  const auto fresh = Path16("/docs/fresh");
-  const auto sub = Path16("/docs/sub");
-  const auto inSub = Path16("/docs/sub/file");
-  const auto create = [&fs](const kelcore::UTF16String& path, bool sync) {
-    const auto file = fs.CreateNewFile(path, path);
-    file->Append("x", 1);
-    if (sync) file->Sync();
+TEST_F(PowerLossTest, ACutSaveLeavesTheVersionBeforeOrAfterItNeverATornOne) {
+  const Scenario scenarios[] = {
+      {kOld, {}, kForceExp},          // a save over an old file
+      {std::nullopt, {}, kForceExp},  // a first save: no file or the new one
+      {kOld, {kAddNew}, kForceExp},   // a save that returned survives the next one's cut
   };
-  fs.CreateDirectory(folder);
-  fs.PutFile(kept, "old");
-  fs.SyncEverything();
-  std::string content;
-
-  fs.OpenForWrite(kept)->Append("new", 3);
-  fs.RenameFile(kept, moved);
-  create(fresh, true);  // the data is durable, the entry is not
-  fs.CreateDirectory(sub);
-  create(inSub, true);
-  fs.SyncDirectory(sub);  // durable in a folder whose own entry is not
-  fs.SimulatePowerLoss();
-  EXPECT_TRUE(fs.GetFile(kept, &content) && content == "old") << content;
-  for (const auto& lost : {moved, fresh, sub, inSub}) {
-    EXPECT_EQ(fs.Stat(lost), kelcore::filesupport::PathKind::kMissing);
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(Describe(scenario.initial) + ", " + std::to_string(scenario.earlier.size()) +
+                 " earlier saves");
+    CheckEveryCrashPoint(scenario);
   }
-
-  create(fresh, false);
-  fs.RenameFile(kept, moved);
-  fs.SyncDirectory(folder);  // the entries are durable, fresh's data is not
-  fs.DeleteFile(moved);
-  fs.SimulatePowerLoss();
-  EXPECT_TRUE(fs.GetFile(moved, &content) && content == "old") << content;
-  EXPECT_TRUE(fs.GetFile(fresh, &content) && content.empty()) << content;
-  EXPECT_EQ(fs.Stat(kept), kelcore::filesupport::PathKind::kMissing);
-}
-
-TEST(PowerLossDiskTest, OperationsFromTheCrashPointOnFailAndChangeNothing) {
-  MemoryFileSystem fs;
-  const auto path = Path16("/docs/file");
-  fs.CrashAtOperation(1);
-  auto file = fs.CreateNewFile(path, path);
-  EXPECT_THROW(file->Append("x", 1), FileError);
-  EXPECT_THROW(fs.RenameFile(path, Path16("/docs/other")), FileError);
-  EXPECT_FALSE(fs.DeleteFile(path));
-  EXPECT_FALSE(fs.CreateFile(Path16("/docs/more"), false));
-  EXPECT_EQ(fs.Operations(), 5u);
-  std::string content = "?";
-  EXPECT_TRUE(fs.GetFile(path, &content) && content.empty()) << content;
-  EXPECT_FALSE(fs.GetFile(Path16("/docs/more"), &content));
 }
 
 }  // namespace

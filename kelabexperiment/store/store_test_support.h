@@ -3,15 +3,14 @@
 // Shared fixture of the store's tests: a clean feature service and a
 // temporary folder holding the state file.
 
-#include <map>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "kelappsupport/feature/feature_inspection.h"
 #include "store/experiment_store.h"
 #include "testsupport/feature_overrides.h"
 #include "testsupport/printers.h"
+#include "testsupport/scoped_feature_service.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelabexperiment {
@@ -20,9 +19,6 @@ inline UTF8String T(std::string_view text) { return kelcore::string::FromStd(tex
 
 class StoreTest : public ::testing::Test {
  protected:
-  void SetUp() override { kelappsupport::feature::ResetFeatureService(); }
-  void TearDown() override { kelappsupport::feature::ResetFeatureService(); }
-
   std::filesystem::path FilePath() const { return temp_ / "ABExperiment"; }
   UTF8String StatePath() const { return T(FilePath().u8string()); }
   void WriteFile(const std::string& text) const { testsupport::WriteAll(FilePath(), text); }
@@ -31,6 +27,7 @@ class StoreTest : public ::testing::Test {
   static std::string Features(const std::string& id) { return testsupport::FeatureOverrides(id); }
 
   testsupport::TempDir temp_;
+  testsupport::ScopedFeatureService features_;
 };
 
 }  // namespace kelabexperiment

@@ -20,6 +20,7 @@
 #include "kelcore/filesupport/file_system.h"
 #include "testsupport/fault_file_system.h"
 #include "testsupport/scoped_environment.h"
+#include "testsupport/scoped_user_docs_dir.h"
 #include "testsupport/temp_dir.h"
 #include "testsupport/windows_api.h"
 
@@ -226,9 +227,10 @@ TEST_F(FileTest, NamesOutsideTheBasicPlaneReachTheDiskAsTheSameText) {
 }
 
 TEST_F(FileTest, UserDocsDirFollowsTheHostsChoice) {
-  Dir::SetUserDocsDir(Wide(temp_.path()));
-  EXPECT_EQ(Dir::UserDocsDir().FullPath(), Wide(temp_.path()));
-  Dir::SetUserDocsDir(UTF16String());
+  {
+    testsupport::ScopedUserDocsDir docs(temp_.path());
+    EXPECT_EQ(Dir::UserDocsDir().FullPath(), Wide(temp_.path()));
+  }
   EXPECT_FALSE(Dir::UserDocsDir().FullPath().empty());
 }
 
