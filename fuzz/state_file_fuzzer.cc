@@ -2,6 +2,7 @@
 // load error, which points inside the file; what loads survives a save and a reload unchanged.
 
 #include "fuzz_support.h"
+#include "kelabexperiment/errors.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
