@@ -225,6 +225,30 @@ TEST_F(FileTest, LockFileExcludesEveryOtherHandleUntilReleased) {
   EXPECT_TRUE(LockIsFree(lockPath));
 }
 
+#ifndef _WIN32
+// A host started without standard input gets descriptor 0 for the next file
+// it opens, and that descriptor is as good as any other.
+TEST_F(FileTest, DescriptorZeroServesLikeAnyOther) {
+  testsupport::WriteAll(temp_ / "f", "x");
+  const int input = ::dup(0);  // -1 when this process has none either
+  ::close(0);
+  std::uint64_t size = 0;
+  bool synced = false;
+  try {
+    size = fs_.OpenForRead(Wide(temp_ / "f"))->Size();
+    fs_.SyncDirectory(Wide(temp_.path()));
+    synced = true;
+  } catch (const FileError&) {
+  }
+  if (input >= 0) {
+    ::dup2(input, 0);
+    ::close(input);
+  }
+  EXPECT_EQ(size, 1u);
+  EXPECT_TRUE(synced);
+}
+#endif
+
 // U+1F600, outside the Basic Multilingual Plane: a surrogate pair in UTF-16.
 // On disk it must be that one character on every platform (Linux stores the
 // four UTF-8 bytes, Windows the pair), never the pair's halves taken as two
