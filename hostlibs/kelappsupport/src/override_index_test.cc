@@ -68,6 +68,7 @@ TEST(FeatureOverrideIndexTest, ChurnDoesNotGrowTheSlots) {
   EXPECT_EQ(index.size(), 2u);
   EXPECT_TRUE(Holds(index, tag(19999), 19999));
   EXPECT_TRUE(Holds(index, tag(19998), 19998));
+  EXPECT_FALSE(Holds(index, tag(0), 0));  // a probe for a gone entry still ends
 }
 
 }  // namespace
