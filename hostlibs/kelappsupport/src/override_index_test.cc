@@ -32,6 +32,29 @@ TEST(FeatureOverrideIndexTest, RemovalsKeepTheRestOfAWrappingChain) {
   EXPECT_EQ(index.size(), 4u);
 }
 
+// The slots stay at most three quarters full. When an insertion would pass
+// that, tombstones are swept out at the same size if that leaves at most five
+// eighths of the slots live, and the slots double otherwise.
+TEST(FeatureOverrideIndexTest, GrowsOrSweepsExactlyAtTheLoadLimits) {
+  const struct {
+    std::uint32_t inserted, erased;
+    std::size_t slots;
+  } rows[] = {{6, 0, 8}, {7, 0, 16}, {7, 2, 8}, {7, 1, 16}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.inserted << " " << row.erased);
+    OverrideIndex index;
+    const std::uint32_t kTag = 7;  // one chain: erasing its head leaves tombstones
+    for (std::uint32_t e = 0; e + 1 < row.inserted; ++e) index.Insert(kTag, e);
+    for (std::uint32_t e = 0; e < row.erased; ++e) index.Erase(SlotOf(index, kTag, e));
+    index.Insert(kTag, 100);
+    EXPECT_EQ(index.SlotCount(), row.slots);
+    EXPECT_EQ(index.size(), row.inserted - row.erased);
+    for (std::uint32_t e = row.erased; e + 1 < row.inserted; ++e)
+      EXPECT_TRUE(Holds(index, kTag, e));
+    EXPECT_TRUE(Holds(index, kTag, 100));
+  }
+}
+
 // Entries coming and going leave tombstones; with few live ones they are
 // swept out at the same size instead of doubling the slots.
 TEST(FeatureOverrideIndexTest, ChurnDoesNotGrowTheSlots) {
@@ -45,6 +68,7 @@ TEST(FeatureOverrideIndexTest, ChurnDoesNotGrowTheSlots) {
   EXPECT_EQ(index.size(), 2u);
   EXPECT_TRUE(Holds(index, tag(19999), 19999));
   EXPECT_TRUE(Holds(index, tag(19998), 19998));
+  EXPECT_FALSE(Holds(index, tag(0), 0));  // a probe for a gone entry still ends
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <map>
+#include <new>
 #include <random>
 #include <string>
 #include <tuple>
@@ -50,6 +51,14 @@ TEST(FeatureOverrideTableTest, ReplacedValuesLeaveTheirNeighboursAlone) {
   }
   EXPECT_FALSE(table.Find("a_variation"));
   EXPECT_EQ(std::get<std::string_view>(table.Find("a_variationId")->value), "xy");
+
+  // A text that keeps growing leaves its old copies behind; replacing must
+  // compact them away as removing does.
+  for (std::size_t n = 1; n < 2000; ++n) SetBoth(table, model, "grows", std::string(n, 'g'));
+  const OverrideTable::Usage usage = table.GetUsage();
+  EXPECT_TRUE(usage.garbageBytes < 4096 ||
+              2 * usage.garbageBytes <= usage.arenaBytes + 16 * usage.entries);
+  EXPECT_EQ(Contents(table), model);
 }
 
 // Random sets, replacements and removals over a few thousand names: the
@@ -111,6 +120,9 @@ TEST(FeatureOverrideTableTest, ReserveSizesTheTableOnceAndClearReleasesIt) {
   };
   const auto name = [](int i) { return std::to_string(i) + "_challengerType"; };
   OverrideTable table;
+  table.Set("first", 1, kExperiment);  // entries come eight at a time at first
+  EXPECT_EQ(table.GetUsage().entryCapacity, 8u);
+  table.Clear();
   std::size_t bytes = 0;
   for (int i = 0; i < 1000; ++i) bytes += name(i).size() + 3;
   table.Reserve(1000, bytes);
@@ -123,6 +135,12 @@ TEST(FeatureOverrideTableTest, ReserveSizesTheTableOnceAndClearReleasesIt) {
   }
   EXPECT_EQ(table.GetUsage().arenaBytes, bytes);
   EXPECT_THROW(table.Reserve(std::numeric_limits<std::size_t>::max(), 0), std::length_error);
+  // Offsets are 32 bits wide: all ones is the largest arena there may be.
+  EXPECT_THROW(OverrideTable().Reserve(0, 0x100000000u), std::length_error);
+  try {
+    OverrideTable().Reserve(0, 0xFFFFFFFFu);
+  } catch (const std::bad_alloc&) {  // memory for it is not promised, only the limit
+  }
   EXPECT_EQ(table.size(), 1000u);
   table.Clear();
   EXPECT_EQ(capacities(table), Sizes{});

@@ -1,10 +1,13 @@
 #include "kelcore/utility/ref_counted_object.h"
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <boost/intrusive_ptr.hpp>
+
+#include "kelcore/allocator/memory_recycler.h"
 
 namespace kelcore::utility {
 namespace {
@@ -68,6 +71,31 @@ TEST(RefCountedObjectTest, ReferencesTakenAndDroppedOnManyThreads) {
   EXPECT_EQ(shared->UseCount(), 1u);
   shared.reset();
   EXPECT_EQ(destroyed, 1);
+}
+
+// Nothing else allocates through the recycler while a test runs alone.
+TEST(MemoryRecyclerTest, CountsLiveBlocksBytesAndTheirPeak) {
+  using allocator::MemoryRecycler;
+  const MemoryRecycler::Stats before = MemoryRecycler::GetStats();
+  MemoryRecycler::ResetPeak();
+  void* block = MemoryRecycler::Allocate(100);
+  void* empty = MemoryRecycler::Allocate(0);  // a block of its own all the same
+  ASSERT_NE(empty, nullptr);
+  EXPECT_NE(empty, block);
+  std::fill_n(static_cast<unsigned char*>(block), 100, 0xAB);
+  MemoryRecycler::Stats now = MemoryRecycler::GetStats();
+  EXPECT_EQ(now.liveBlocks, before.liveBlocks + 2);
+  EXPECT_EQ(now.liveBytes, before.liveBytes + 100);
+  EXPECT_EQ(now.peakBytes, before.liveBytes + 100);
+  MemoryRecycler::Recycle(block, 100);
+  MemoryRecycler::Recycle(empty, 0);
+  MemoryRecycler::Recycle(nullptr, 50);
+  now = MemoryRecycler::GetStats();
+  EXPECT_EQ(now.liveBlocks, before.liveBlocks);
+  EXPECT_EQ(now.liveBytes, before.liveBytes);
+  EXPECT_EQ(now.peakBytes, before.liveBytes + 100);
+  MemoryRecycler::ResetPeak();
+  EXPECT_EQ(MemoryRecycler::GetStats().peakBytes, before.liveBytes);
 }
 
 }  // namespace

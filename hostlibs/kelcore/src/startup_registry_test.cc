@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "kelcore/config/kel_exception.h"
+#include "kelcore/config/module_pin.h"
 
 namespace kelcore::config {
 namespace {
@@ -24,8 +25,10 @@ TEST(StartupRegistryTest, RegistrationLivesAsLongAsTheRegistrar) {
     EXPECT_TRUE(StartupRegistry::RunInit("test.lifetime"));
     EXPECT_TRUE(StartupRegistry::RunInit("test.lifetime"));
     EXPECT_EQ(runs, 2);
-    EXPECT_THROW(InitializerRegistrar("test.lifetime", kInitializerContextNone, {}, {}, {}, {}),
-                 kel_exception);
+    for (const char* taken : {"test.lifetime", "", static_cast<const char*>(nullptr)}) {
+      EXPECT_THROW(InitializerRegistrar(taken, kInitializerContextNone, {}, {}, {}, {}),
+                   kel_exception);
+    }
   }
   EXPECT_FALSE(Listed("test.lifetime"));
   EXPECT_THROW(StartupRegistry::RunInit("test.lifetime"), kel_exception);
@@ -63,6 +66,15 @@ TEST(StartupRegistryTest, RunAllOrdersDependenciesAndShutsDownInReverse) {
   InitializerRegistrar failing("test.failing", kInitializerContextNone, [] { return false; }, {},
                                {}, {});
   EXPECT_FALSE(StartupRegistry::RunAll());
+}
+
+// A module that registers start-up work pins itself first.
+TEST(StartupRegistryTest, PinningFindsTheModuleOfAnAddressOrThrows) {
+  static const int inTheProgram = 0;
+  EXPECT_NO_THROW(PinModuleContaining(&inTheProgram));
+  EXPECT_NO_THROW(PinModuleContaining(reinterpret_cast<const void*>(&PinModuleContaining)));
+  const int onTheStack = 0;
+  EXPECT_THROW(PinModuleContaining(&onTheStack), kel_exception);
 }
 
 }  // namespace

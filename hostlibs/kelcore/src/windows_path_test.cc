@@ -27,12 +27,17 @@ TEST(WindowsPathTest, AbsolutePathsBecomeExtendedLengthPathsNormalisedFirst) {
       {R"(C:\..\..\a)", R"(\\?\C:\a)"},  // ".." stops at the drive
       {R"(C:\)", R"(\\?\C:\)"},          // a drive's root keeps its backslash
       {R"(U:\a\..)", R"(\\?\U:\)"},
+      {R"(A:\x)", R"(\\?\A:\x)"},  // the drive letters' ends
+      {R"(Z:\x)", R"(\\?\Z:\x)"},
+      {R"(a:\x)", R"(\\?\a:\x)"},
+      {R"(z:\x)", R"(\\?\z:\x)"},
       {R"(C:\a\...b\c..d)", R"(\\?\C:\a\...b\c..d)"},
       {"C:\\d\xF0\x9F\x98\x80\\x", "\\\\?\\C:\\d\xF0\x9F\x98\x80\\x"},
       {R"(\\server\share\x)", R"(\\?\UNC\server\share\x)"},
       {R"(//server/share/x/../y)", R"(\\?\UNC\server\share\y)"},
       {R"(\\server\share\..\..\x)", R"(\\?\UNC\server\share\x)"},  // nor above the share
       {R"(\\server\share)", R"(\\?\UNC\server\share)"},
+      {R"(\\s\h\x)", R"(\\?\UNC\s\h\x)"},  // one-letter names are no device prefix
   };
   for (const auto& c : cases) EXPECT_EQ(Extended(c.in), c.out) << c.in;
 
@@ -47,7 +52,12 @@ TEST(WindowsPathTest, EverythingElseIsLeftToWindows) {
            "",
            R"(a\b)",
            R"(..\a)",
-           R"(C:a)",         // relative to the drive's current folder
+           R"(C:a)",   // relative to the drive's current folder
+           R"(1:\a)",  // no drive letter: neither a digit ...
+           R"(@:\a)",  // ... nor the neighbours of the letters
+           R"([:\a)",
+           R"(`:\a)",
+           R"({:\a)",
            R"(\a\b)",        // relative to the current drive
            R"(\\?\C:\a/b)",  // already extended: taken literally
            R"(\\.\pipe\name)",

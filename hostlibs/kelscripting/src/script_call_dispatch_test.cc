@@ -127,58 +127,59 @@ class ScriptCallDispatchTest : public ::testing::Test {
   Probe probe_;
 };
 
-TEST_F(ScriptCallDispatchTest, DirectItemsRunAtOnceOnTheCallingThread) {
+// Outside promise contexts a call answers synchronously: at once on the
+// calling thread, or on the UI thread while the caller waits.
+TEST_F(ScriptCallDispatchTest, SynchronousCallsRunOnTheCallingOrTheUIThread) {
+  UIThreadRunner runner(nullptr);
   const struct {
     Item::Flags item;
     ScriptContext::Flags context;
-  } cases[] = {{0, 0}, {kExecutor, 0}, {0, kPromises}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.item + c.context);
+    bool onUIThread;
+  } rows[] = {{0, 0, false},
+              {kExecutor, 0, false},
+              {0, kPromises, false},
+              {kUI, 0, true},
+              {kUI | kExecutor, 0, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.item << "/" << row.context);
     result_.clear();
-    const auto item = MakeItem(c.item, probe_.Function());
-    EXPECT_EQ(Invoke(*item, *ObjectIn(c.context)), ScriptTransferTypeInfo::Of<bool>());
-    EXPECT_TRUE(ResultIsTrue(result_));
-    EXPECT_EQ(probe_.thread, std::this_thread::get_id());
-    EXPECT_FALSE(probe_.onUIThread);
-  }
-  EXPECT_EQ(probe_.calls, 3);
-}
-
-TEST_F(ScriptCallDispatchTest, UIThreadItemsOutsidePromiseContextsWaitForTheUIThread) {
-  UIThreadRunner runner(nullptr);
-  for (const Item::Flags flags : {kUI, kUI | kExecutor}) {
-    result_.clear();
-    const auto item = MakeItem(flags, probe_.Function());
+    const auto item = MakeItem(row.item, probe_.Function());
     item->SetSynchronousTimeout(-1);
-    EXPECT_EQ(Invoke(*item, *ObjectIn(0)), ScriptTransferTypeInfo::Of<bool>());
-    EXPECT_TRUE(probe_.onUIThread);
-    EXPECT_TRUE(ResultIsTrue(result_));  // copied back from the UI thread
+    EXPECT_EQ(Invoke(*item, *ObjectIn(row.context)), ScriptTransferTypeInfo::Of<bool>());
+    EXPECT_TRUE(ResultIsTrue(result_));  // from the UI thread: copied back
+    EXPECT_EQ(probe_.onUIThread, row.onUIThread);
+    EXPECT_EQ(probe_.thread == std::this_thread::get_id(), !row.onUIThread);
   }
-  EXPECT_EQ(probe_.calls, 2);
+  EXPECT_EQ(probe_.calls, 5);
 }
 
-TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPromiseFromTheExecutorEvenWithTheUIBitSet) {
+// In a promise context an item that runs elsewhere answers at once with a
+// pending promise; the executor runs it unless only the UI bit is set.
+TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPendingPromiseSettledWhereTheItemRuns) {
   const auto executor = boost::make_shared<QueueExecutor>();
   const ScopedExecutorFactory factory([executor] { return executor; });
-  for (const Item::Flags flags : {kExecutor, kExecutor | kUI}) {
+  for (const Item::Flags flags : {kExecutor, kExecutor | kUI, kUI}) {
+    SCOPED_TRACE(flags);
     result_.clear();
     const auto object = ObjectIn(kPromises);
-    const auto item = MakeItem(flags, probe_.Function());
-    EXPECT_EQ(Invoke(*item, *object), ScriptTransferTypeInfo::Of<std::shared_ptr<NativeObject>>());
+    EXPECT_EQ(Invoke(*MakeItem(flags, probe_.Function()), *object),
+              ScriptTransferTypeInfo::Of<std::shared_ptr<NativeObject>>());
     const auto promise = PromiseIn(result_);
     ASSERT_TRUE(promise);
     EXPECT_EQ(promise->GetContextHandle(), object->GetContextHdl());
     EXPECT_EQ(promise->GetState(), NativePromise::State::kPending);
-    EXPECT_EQ(executor->tasks.size(), 1u);
-    EXPECT_EQ(PendingUITaskCount(), 0u);
-
+    const bool onUI = flags == kUI;
+    EXPECT_EQ(executor->tasks.size(), onUI ? 0u : 1u);
+    EXPECT_EQ(PendingUITaskCount(), onUI ? 1u : 0u);
     executor->RunAll();
+    RunPendingUITasks();
+    EXPECT_EQ(probe_.onUIThread, onUI);
     const auto outcome = promise->Wait();
     EXPECT_EQ(outcome.state, NativePromise::State::kResolved);
     EXPECT_EQ(outcome.type, ScriptTransferTypeInfo::Of<bool>());
     EXPECT_TRUE(ResultIsTrue(outcome.payload));
   }
-  EXPECT_EQ(probe_.calls, 2);
+  EXPECT_EQ(probe_.calls, 3);
 }
 
 TEST_F(ScriptCallDispatchTest, ThePoolRunsPromiseCallsOnAWorker) {
@@ -188,17 +189,6 @@ TEST_F(ScriptCallDispatchTest, ThePoolRunsPromiseCallsOnAWorker) {
   ASSERT_TRUE(promise);
   EXPECT_EQ(promise->Wait().state, NativePromise::State::kResolved);
   EXPECT_NE(probe_.thread, std::this_thread::get_id());
-}
-
-TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPromiseFromTheUIThread) {
-  const auto item = MakeItem(kUI, probe_.Function());
-  Invoke(*item, *ObjectIn(kPromises));
-  const auto promise = PromiseIn(result_);
-  ASSERT_TRUE(promise);
-  EXPECT_EQ(probe_.calls, 0);
-  EXPECT_EQ(RunPendingUITasks(), 1u);
-  EXPECT_TRUE(probe_.onUIThread);
-  EXPECT_TRUE(ResultIsTrue(promise->Wait().payload));
 }
 
 TEST_F(ScriptCallDispatchTest, APromiseCallThatCannotStartThrowsAndLeavesTheResultAlone) {

@@ -137,6 +137,7 @@ TEST(ScriptDefinitionsTest, OnlyFactoryObjectsHaveTheirPendingAdapterMadeOnce) {
   EXPECT_FALSE(widget->IsPending());
   EXPECT_FALSE(widget->HasAdapter());
   EXPECT_FALSE(widget->IsEventTarget());
+  EXPECT_FALSE(widget->GetAdapter());  // not a factory object: never one
 
   const auto made = def->CreateFactoryInstance(context);
   auto* factoryWidget = dynamic_cast<Widget*>(made.get());
@@ -146,6 +147,7 @@ TEST(ScriptDefinitionsTest, OnlyFactoryObjectsHaveTheirPendingAdapterMadeOnce) {
   EXPECT_FALSE(factoryWidget->IsPending());
   const auto adapter = factoryWidget->GetAdapter();
   ASSERT_TRUE(adapter);
+  EXPECT_EQ(factoryWidget->GetAdapter(), adapter);
   EXPECT_EQ(adapter->GetClassName(), FromStd("Widget"));
   EXPECT_EQ(adapter->GetContextHandle(), context->GetHandle());
 
