@@ -17,7 +17,9 @@
 namespace kelabexperiment {
 namespace {
 
+#ifndef _WIN32
 UTF8String T(const std::string& text) { return kelcore::string::FromStd(text); }
+#endif
 
 const char kOld[] = R"({"exp":"{\"variation\":\"challenger\"}"})";
 
