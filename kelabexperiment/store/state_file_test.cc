@@ -8,12 +8,12 @@
 #include <unistd.h>
 #endif
 
+#include "kelcore/config/windows_api.h"
 #include "kelcore/filesupport/file_system.h"
 #include "store/experiment_store.h"
 #include "store/state_file_transaction.h"
 #include "store/store_test_support.h"
 #include "testsupport/fault_file_system.h"
-#include "testsupport/windows_api.h"
 
 namespace kelabexperiment {
 namespace {

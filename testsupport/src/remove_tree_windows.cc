@@ -1,5 +1,5 @@
+#include "kelcore/config/windows_api.h"
 #include "testsupport/temp_dir.h"
-#include "testsupport/windows_api.h"
 
 namespace testsupport {
 namespace {

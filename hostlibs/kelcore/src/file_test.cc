@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kelcore/config/windows_api.h"
 #include "kelcore/filesupport/byte_streams.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
@@ -23,7 +24,6 @@
 #include "testsupport/scoped_environment.h"
 #include "testsupport/scoped_user_docs_dir.h"
 #include "testsupport/temp_dir.h"
-#include "testsupport/windows_api.h"
 
 namespace kelcore::filesupport {
 namespace {

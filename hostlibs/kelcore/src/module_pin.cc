@@ -5,13 +5,7 @@
 #include "kelcore/config/kel_exception.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "kelcore/config/windows_api.h"
 #else
 #include <dlfcn.h>
 #include <link.h>

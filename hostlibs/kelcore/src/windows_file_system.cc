@@ -1,21 +1,9 @@
 #ifdef _WIN32
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "kelcore/config/windows_api.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>
-
-// <windows.h> maps these names to its own functions; here they name the
-// FileSystem methods, and the wide functions are called by their full names.
-#undef CreateDirectory
-#undef CreateFile
-#undef DeleteFile
 
 #include <algorithm>
 #include <cstring>

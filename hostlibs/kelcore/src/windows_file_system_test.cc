@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "kelcore/config/windows_api.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file_system.h"
 #include "testsupport/temp_dir.h"
-#include "testsupport/windows_api.h"
 #include "windows_replace.h"
 
 namespace kelcore::filesupport {

@@ -2,10 +2,7 @@
 
 #include "windows_replace.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "kelcore/config/windows_api.h"
 
 namespace kelcore::filesupport {
 

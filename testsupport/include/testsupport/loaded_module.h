@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "testsupport/windows_api.h"
+#include "kelcore/config/windows_api.h"
 #ifndef _WIN32
 #include <dlfcn.h>
 #endif

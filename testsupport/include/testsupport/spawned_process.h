@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "testsupport/windows_api.h"
+#include "kelcore/config/windows_api.h"
 #ifndef _WIN32
 #include <fcntl.h>
 #include <spawn.h>
