@@ -5,7 +5,7 @@
 #   release as FileVersion and ProductVersion (Windows).
 # Usage: cmake -DVERSION=<x.y.z> -DSOVERSION=<s> -DOBJDUMP=<objdump>
 #              -DLIBRARIES=<file|file|...> -DKELAB=<command|arguments...>
-#              [-DWINDOWS=ON] -P check_release_versions.cmake
+#              [-DWINDOWS=ON -DSTRINGS=<binutils strings>] -P check_release_versions.cmake
 cmake_minimum_required(VERSION 3.25)
 string(REPLACE "|" ";" LIBRARIES "${LIBRARIES}")
 string(REPLACE "|" ";" KELAB "${KELAB}")
@@ -32,7 +32,13 @@ foreach(library IN LISTS LIBRARIES)
       message(FATAL_ERROR "${file_name}: the image version is not ${major}.${minor}")
     endif()
     # The resource's texts are UTF-16; each value follows its name.
-    file(STRINGS "${library}" texts ENCODING UTF-16LE)
+    execute_process(COMMAND ${STRINGS} -a -el "${library}"
+      RESULT_VARIABLE result OUTPUT_VARIABLE texts)
+    if(NOT result EQUAL 0)
+      message(FATAL_ERROR "cannot list the texts of ${library}")
+    endif()
+    string(REPLACE ";" "\\;" texts "${texts}")
+    string(REPLACE "\n" ";" texts "${texts}")
     foreach(name FileVersion ProductVersion)
       list(FIND texts "${name}" at)
       if(at EQUAL -1)
