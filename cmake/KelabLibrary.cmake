@@ -1,6 +1,8 @@
 # kelab_add_shared_library(<name> <sources>...): one of the project's shared
 # libraries, with its public headers in ./include, a generated export header
-# <name>/<name>_export.h, an alias kelab::<name> and the warning policy.
+# <name>/<name>_export.h, an alias kelab::<name>, the warning policy, the
+# release's VERSION and SOVERSION (on Windows: the DLL's image version and a
+# version resource), and C++17 as a requirement of every user of its headers.
 function(kelab_add_shared_library name)
   add_library(${name} SHARED ${ARGN})
   add_library(kelab::${name} ALIAS ${name})
@@ -10,5 +12,25 @@ function(kelab_add_shared_library name)
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
     $<BUILD_INTERFACE:${CMAKE_CURRENT_BINARY_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  # The headers use std::string_view and nested namespaces: a host compiling
+  # them as C++14 gets C++17 raised for it, through the exported target.
+  target_compile_features(${name} INTERFACE cxx_std_17)
+  set_target_properties(${name} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${KELAB_SOVERSION})
+  if(WIN32)
+    kelab_add_version_resource(${name})
+  endif()
   kelab_set_warnings(${name})
+endfunction()
+
+# kelab_add_version_resource(<target>): a Windows VERSIONINFO resource for the
+# DLL of <target> (FileVersion and ProductVersion: the release), generated
+# from cmake/windows/version.rc.in and compiled by the toolchain's windres.
+function(kelab_add_version_resource target)
+  set(KELAB_RC_NAME ${target})
+  set(KELAB_RC_FILE_NAME ${CMAKE_SHARED_LIBRARY_PREFIX}${target}${CMAKE_SHARED_LIBRARY_SUFFIX})
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
 endfunction()

@@ -6,11 +6,14 @@
 
 #include "commands.h"
 #include "kelabexperiment/errors.h"
+#include "kelabexperiment/version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"kelab: host the kelabexperiment library and inspect users' experiment state"};
   app.require_subcommand(1);
   app.name("kelab");
+  app.set_version_flag("--version", "kelab " KELABEXPERIMENT_VERSION_STRING,
+                       "Print the kelabexperiment release kelab was built from and exit");
   app.footer("Run 'kelab COMMAND --help' for a command's options and examples.\n");
   kelab::AddRunCommand(app);
   kelab::AddShowCommand(app);
@@ -18,7 +21,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return app.exit(e);  // --help
+    return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
     std::cerr << "kelab: " << e.what() << " (run 'kelab --help' for usage)\n";
     return 2;
