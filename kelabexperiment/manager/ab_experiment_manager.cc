@@ -27,7 +27,13 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
   }();
   (void)pinned;
   MutexLock lock(&mutex_);
+  // Odd while the switch runs: a fallback reported now may stem from an
+  // override withdrawn a moment ago, so no update queued meanwhile counts.
   session_.fetch_add(1, std::memory_order_acq_rel);
+  struct SessionSettled {
+    std::atomic<Session>& session;
+    ~SessionSettled() { session.fetch_add(1, std::memory_order_acq_rel); }
+  } settled{session_};
   esdkInitializeComplete_ = false;
   updateReceived_ = false;
   // The previous user's assignments must not answer for the next user, also

@@ -57,15 +57,17 @@ class ABExperimentManager {
   int Initialize(const ImmutableString& quillUserID, const ImmutableString& deviceType,
                  const ImmutableString& storeType, bool freeUser) KEL_EXCLUDES(mutex_);
 
-  // Identifies one Initialize: 1 for the first, then one more for each. An
-  // update queued for the UI thread carries the session it was queued in.
+  // Identifies the time after one Initialize: 0 before the first, then two
+  // more for each (odd while an Initialize runs). An update queued for the UI
+  // thread carries the session it was queued in.
   using Session = std::uint64_t;
-  // The session of the last Initialize (0 before the first). Thread-safe,
-  // lock-free: the feature service's thread reads it when it queues.
+  // Thread-safe, lock-free: the feature service's thread reads it when it
+  // queues.
   Session CurrentSession() const noexcept { return session_.load(std::memory_order_acquire); }
 
   // UpdateFromDataSource, for an update queued in `session`: dropped when
-  // another Initialize has run since, so that one user's update never
+  // it was queued while an Initialize ran or another has run since, so that
+  // neither the previous user's update nor a fallback seen mid-switch
   // reaches the next user's file.
   void UpdateInSession(Session session, DataSourceType type, const UTF8String& experimentId,
                        const UTF8String& variationPayload, const UTF8String& identifiersPayload)

@@ -162,6 +162,26 @@ TEST_F(ManagerTest, AnUpdateQueuedForOneUserNeverReachesTheNext) {
   EXPECT_EQ(ReadVariation("SessionExp"), 3);
 }
 
+// While a switch has withdrawn the previous user's overrides and not yet
+// applied the next user's, a read falls back; that must not force control
+// over the next user's stored assignment.
+TEST_F(ManagerTest, AFallbackSeenMidSwitchLeavesTheNextUsersAssignment) {
+  Register("SwitchExp");
+  const std::string stored = R"({"SwitchExp":"{\"variation\":\"challenger\"}"})";
+  WriteStateFile("next", stored);
+  Initialize("previous");
+  testsupport::FaultFileSystem midSwitch;
+  midSwitch.onOpenForRead = [] { EXPECT_EQ(ReadVariation("SwitchExp"), 0); };
+  {
+    kelcore::filesupport::ScopedFileSystem scope(midSwitch);
+    Initialize("next");
+  }
+  RunPendingUITasks();
+  EXPECT_EQ(ReadVariation("SwitchExp"), 1);
+  EXPECT_EQ(testsupport::ReadAll(StateFile("next")), stored);
+  EXPECT_FALSE(manager_.UpdateReceived());
+}
+
 TEST_F(ManagerTest, ASaveThatFailsIsReportedAndRetriedByTheNextFallback) {
   Register("RetryExp");
   Initialize("retry");

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "kelcore/filesupport/file_system.h"
@@ -24,6 +25,9 @@ class FaultFileSystem : public kelcore::filesupport::FileSystem {
   std::atomic<bool> failLock{false};
   std::atomic<int> renames{0};
   std::atomic<int> locks{0};  // lock attempts, failed ones included
+  // Runs at the start of every OpenForRead, to act in the middle of a load.
+  // Set it before the code under test runs.
+  std::function<void()> onOpenForRead;
 
   PathKind Stat(const UTF16String& p) override { return Base().Stat(p); }
   void CreateDirectory(const UTF16String& p) override { Base().CreateDirectory(p); }
@@ -38,6 +42,7 @@ class FaultFileSystem : public kelcore::filesupport::FileSystem {
   }
   void SyncDirectory(const UTF16String& p) override { Base().SyncDirectory(p); }
   std::unique_ptr<kelcore::filesupport::ReadableFile> OpenForRead(const UTF16String& p) override {
+    if (onOpenForRead) onOpenForRead();
     return Base().OpenForRead(p);
   }
   std::unique_ptr<kelcore::filesupport::WritableFile> OpenForWrite(const UTF16String& p) override {
