@@ -1,64 +1,120 @@
-// The kelab tool as a user runs it: commands, output, exit statuses.
+// The kelab tool as a user runs it: commands, output, exit statuses
+// (docs/kelab.md). Every run names its documents folder inside the test's own
+// temporary folders, and the platform's documents folder points at one too.
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "testsupport/run_process.h"
+#include "testsupport/scoped_environment.h"
 #include "testsupport/temp_dir.h"
 
 namespace {
 
 using testsupport::ProcessResult;
-
-class KelabCliTest : public ::testing::Test {
- protected:
-  ProcessResult Kelab(const std::string& arguments) {
-    return testsupport::RunProcess(std::string("\"") + KELAB_PATH + "\" " + arguments, scratch_);
-  }
-  std::string Docs() const { return "\"" + docs_.path().string() + "\""; }
-  std::filesystem::path StateFile(const std::string& user) const {
-    return docs_ / "Users" / user / "ABExperiment";
-  }
-  void WriteState(const std::string& user, const std::string& text) {
-    std::filesystem::create_directories(StateFile(user).parent_path());
-    testsupport::WriteAll(StateFile(user), text);
-  }
-
-  testsupport::TempDir docs_;
-  testsupport::TempDir scratch_;
-};
+using Args = std::vector<std::string>;
 
 const char kState[] = R"({"checkout":"{\"campaignId\":\"12\",\"challengerType\":\"copy\",)"
                       R"(\"variation\":\"challenger\",\"variationId\":\"v-12\"}",)"
                       R"("onboarding":"{\"variation\":\"CONTROL\"}"})";
+const char kCheckoutJson[] =
+    R"({"experiment":"checkout","variation":"challenger","variationValue":1,)"
+    R"("challengerType":"copy","variationId":"v-12","campaignId":"12"})";
+const char kOnboardingJson[] =
+    R"({"experiment":"onboarding","variation":"intended_control","variationValue":0,)"
+    R"("challengerType":"none","variationId":null,"campaignId":null})";
+// A name outside ASCII and outside the Basic Multilingual Plane.
+const char kWideName[] = "zo\xC3\xAB\xF0\x9F\x98\x80";  // zoë😀
 
-TEST_F(KelabCliTest, ShowPrintsTheStoredAssignmentsAsTableAndJson) {
+// `text` as a JSON string's content.
+std::string Json(const std::string& text) {
+  std::string out;
+  for (char c : text) out += (c == '\\' || c == '"') ? std::string{'\\', c} : std::string(1, c);
+  return out;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class KelabCliTest : public ::testing::Test {
+ protected:
+  ProcessResult Kelab(const Args& args, bool mergeErrors = false) {
+    std::string line = testsupport::ShellQuoted(KELAB_PATH);
+    for (const std::string& arg : args) line += " " + testsupport::ShellQuoted(arg);
+    return testsupport::RunProcess(line, scratch_, mergeErrors);
+  }
+  // `command` for `user` under the documents folder, then `more`.
+  ProcessResult Kelab(const std::string& command, const std::string& user, Args more = {}) {
+    Args args{command, "--docs", Docs(), "--user", user};
+    args.insert(args.end(), more.begin(), more.end());
+    return Kelab(args);
+  }
+  std::string Docs() const { return docs_.path().u8string(); }
+  std::filesystem::path StateFile(const std::string& user) const {
+    return docs_.path() / "Users" / std::filesystem::u8path(user) / "ABExperiment";
+  }
+  std::string StatePath(const std::string& user) const { return StateFile(user).u8string(); }
+  void WriteState(const std::string& user, const std::string& text) {
+    std::filesystem::create_directories(StateFile(user).parent_path());
+    testsupport::WriteAll(StateFile(user), text);
+  }
+  // The JSON a command prints on success: the common members, then `members`.
+  static std::string Result(const std::string& command, const std::string& members) {
+    return R"({"schema":1,"command":")" + command + R"(","exitCode":0,"error":null,)" + members +
+           "}\n";
+  }
+
+  testsupport::TempDir docs_;
+  testsupport::TempDir scratch_;
+  testsupport::TempDir platformDocs_;
+  testsupport::ScopedEnvironmentVariable platformDocsVariable_{
+      "KEL_USER_DOCS_DIR", platformDocs_.path().u8string().c_str()};
+};
+
+TEST_F(KelabCliTest, ShowAndCheckReadAStateFileAsTheLibraryDoes) {
   WriteState("alice", kState);
-  ProcessResult r = Kelab("show --user alice --docs " + Docs());
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("checkout    challenger (1)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("onboarding  intended_control (0)  none"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("(absent)"), std::string::npos) << r.out;
-
-  r = Kelab("show --json --file \"" + StateFile("alice").string() + "\"");
+  ProcessResult r = Kelab("show", "alice");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            R"([{"experiment":"checkout","variation":"challenger","variationValue":1,)"
-            R"("challengerType":"copy","variationId":"v-12","campaignId":"12"},)"
-            R"({"experiment":"onboarding","variation":"intended_control","variationValue":0,)"
-            R"("challengerType":"none","variationId":null,"campaignId":null}])"
-            "\n");
+            "Stored assignments in " + StatePath("alice") +
+                ":\n"
+                "  EXPERIMENT  VARIATION             CHALLENGER TYPE  VARIATION ID  CAMPAIGN ID\n"
+                "  checkout    challenger (1)        copy             v-12          12\n"
+                "  onboarding  intended_control (0)  none             (absent)      (absent)\n");
+  r = Kelab("check", "alice");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, StatePath("alice") + ": OK, 2 assignments\n");
 
-  r = Kelab("show --user nobody --docs " + Docs());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("no stored assignments"), std::string::npos);
+  const std::string assignments = R"(,"exists":true,"assignments":[)" + std::string(kCheckoutJson) +
+                                  "," + kOnboardingJson + "]";
+  for (const std::string command : {"show", "check"}) {
+    r = Kelab({command, "--json", "--file", StatePath("alice")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Result(command, R"("stateFile":")" + Json(StatePath("alice")) +
+                                         R"(","user":null)" + assignments));
+  }
+
+  // A missing file is what the library reads as no assignments: the same
+  // answer from both commands, by user or by path.
+  const std::string missing = StatePath("nobody");
+  for (const Args& args : {Args{"show", "--docs", Docs(), "--user", "nobody"},
+                           Args{"check", "--docs", Docs(), "--user", "nobody"},
+                           Args{"show", "--file", missing}, Args{"check", "--file", missing}}) {
+    r = Kelab(args);
+    EXPECT_EQ(r.status, 0) << args[0] << ": " << r.err;
+    EXPECT_TRUE(Contains(r.out, missing)) << r.out;
+    Args json = args;
+    json.push_back("--json");
+    r = Kelab(json);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, R"(,"exists":false,"assignments":[]})")) << r.out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(StateFile("nobody").parent_path()));
 }
 
 TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) {
-  WriteState("good", kState);
-  ProcessResult r = Kelab("check --user good --docs " + Docs());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("OK, 2 assignments"), std::string::npos) << r.out;
-
   // What follows the path on the one line each command prints.
   const std::pair<std::string, std::string> bad[] = {
       {"{\"e\":\"{}\"", " at byte 9: the document ends before it is complete"},
@@ -73,80 +129,377 @@ TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) 
        R"(, member "e" at byte 5: the record is not a JSON object: syntax error at byte 0 of )"
        "the record"},
   };
+  const Args commands[] = {{"check"},
+                           {"show"},
+                           {"run"},
+                           {"set", "--experiment", "e", "--variation", "challenger"},
+                           {"remove", "--experiment", "e"}};
   for (const auto& [text, reason] : bad) {
     WriteState("bad", text);
     const std::string ending = "ABExperiment'" + reason + "\n";
     std::string first;
-    for (const std::string command : {"check", "show", "run"}) {
-      r = Kelab(command + " --user bad --docs " + Docs());
-      EXPECT_EQ(r.status, 1) << command << " " << text;
+    for (const Args& command : commands) {
+      const ProcessResult r = Kelab(command[0], "bad", Args(command.begin() + 1, command.end()));
+      EXPECT_EQ(r.status, 1) << command[0] << " " << text;
       EXPECT_EQ(r.err.rfind("kelab: error: state file '", 0), 0u) << r.err;
       ASSERT_GE(r.err.size(), ending.size());
-      EXPECT_EQ(r.err.substr(r.err.size() - ending.size()), ending) << command;
+      EXPECT_EQ(r.err.substr(r.err.size() - ending.size()), ending) << command[0];
       if (first.empty()) first = r.err;
-      EXPECT_EQ(r.err, first) << command;
+      EXPECT_EQ(r.err, first) << command[0];
     }
     EXPECT_EQ(testsupport::ReadAll(StateFile("bad")), text);
+    EXPECT_FALSE(std::filesystem::exists(StateFile("bad").u8string() + ".bak"));
+  }
+
+  // With --json the same error is an object on standard output.
+  WriteState("bad", "[]");
+  const ProcessResult r = Kelab("check", "bad", {"--json"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind(R"({"schema":1,"command":"check","exitCode":1,"error":{"kind":"state",)"
+                        R"("message":"state file ')",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(Contains(r.out, R"(,"member":null,"offset":0,)"
+                              R"("reason":"the top level is not a JSON object"}}
+)")) << r.out;
+}
+
+TEST_F(KelabCliTest, RunRecordsForcedControlAndADryRunOnlySaysWhatItWouldRecord) {
+  const Args session{"--experiment", "checkout",           "--experiment", "onboarding",
+                     "--read",       "checkout_variation", "--read",       "onboarding_variation"};
+  // A dry run for a user without a folder creates nothing.
+  ProcessResult r = Kelab("run", "fresh", [&] {
+    Args args = session;
+    args.push_back("--dry-run");
+    return args;
+  }());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out,
+                       "Dry run: nothing was written. This session would record:\n"
+                       "  EXPERIMENT  VARIATION           CHALLENGER TYPE  VARIATION ID    "
+                       "CAMPAIGN ID\n"
+                       "  checkout    forced_control (3)  none             forced_control\n"
+                       "  onboarding  forced_control (3)  none             forced_control\n"))
+      << r.out;
+  EXPECT_TRUE(std::filesystem::is_empty(docs_.path()));
+
+  const char stored[] = R"({"checkout":"{\"variation\":\"challenger\",\"variationId\":\"b\"}"})";
+  WriteState("demo", stored);
+  r = Kelab("run", "demo", [&] {
+    Args args = session;
+    args.insert(args.end(), {"--dry-run", "--json"});
+    return args;
+  }());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, R"("dryRun":true,)")) << r.out;
+  EXPECT_TRUE(Contains(r.out, R"("reads":[{"feature":"checkout_variation","value":1,)"
+                              R"("fromOverride":true,"updateQueued":false,"override":1},)"
+                              R"({"feature":"onboarding_variation","value":0,)"
+                              R"("fromOverride":false,"updateQueued":true,"override":3}],)"
+                              R"("updatesRun":1,"recorded":[{"experiment":"onboarding",)"
+                              R"("variation":"forced_control","variationValue":3,)"
+                              R"("challengerType":"none","variationId":"forced_control",)"
+                              R"("campaignId":""}],"assignments":[{"experiment":"checkout",)"))
+      << r.out;
+  EXPECT_EQ(testsupport::ReadAll(StateFile("demo")), stored);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(StateFile("demo").parent_path()),
+                          std::filesystem::directory_iterator()),
+            1);  // no lock file, no temporary, no backup
+
+  r = Kelab("run", "demo", session);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "returned true")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "checkout_variation = 1  (override)")) << r.out;
+  EXPECT_TRUE(
+      Contains(r.out, "onboarding_variation = 0  (default taken) -> forced-control update queued"))
+      << r.out;
+  EXPECT_TRUE(Contains(r.out, "UI thread ran 1 update.")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "onboarding_variation = 3\n")) << r.out;
+  EXPECT_TRUE(
+      Contains(testsupport::ReadAll(StateFile("demo")), R"(\"variation\":\"forced_control\")"));
+
+  // The next session finds the forced record: nothing falls back any more.
+  r = Kelab("run", "demo", {"--experiment", "onboarding", "--read", "onboarding_variation"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "onboarding_variation = 3  (override)")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "UI thread ran 0 updates.")) << r.out;
+}
+
+TEST_F(KelabCliTest, RunSaysWhichSwitchEntryTurnsRegistrationOffAndWhy) {
+  const std::string line = "Experiment registration is off: debug entry ABExperiment.enable = ";
+  const struct {
+    const char* fileLine;    // a line of the KEL_DEBUG_DATABASE file, or null
+    const char* debugEntry;  // a --debug-entry, or null
+    std::string said;        // the line run prints; empty: registration is on
+  } cases[] = {
+      {"ABExperiment.enable = true", nullptr,
+       line + "\" true\": the text \" true\" has blanks around true; only the exact text "
+              "\"true\" turns it on.\n"},
+      {nullptr, "ABExperiment.enable=True",
+       line + "\"True\": the text \"True\" is not in lower case; only the exact text \"true\" "
+              "turns it on.\n"},
+      {nullptr, "ABExperiment.enable=false", line + "\"false\": the text is \"false\".\n"},
+      {"ABExperiment.enable=true", nullptr, ""},
+  };
+  testsupport::TempDir settings;
+  for (const auto& c : cases) {
+    testsupport::WriteAll(settings / "debug.txt", c.fileLine ? c.fileLine + std::string("\n") : "");
+    testsupport::ScopedEnvironmentVariable database("KEL_DEBUG_DATABASE",
+                                                    (settings / "debug.txt").u8string().c_str());
+    Args args{"--experiment", "exp", "--read", "exp_variation", "--dry-run"};
+    if (c.debugEntry) args.insert(args.end(), {"--debug-entry", c.debugEntry});
+    const ProcessResult r = Kelab("run", "u", args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    if (c.said.empty()) {
+      EXPECT_FALSE(Contains(r.out, "registration is off")) << r.out;
+      EXPECT_TRUE(Contains(r.out, "Registered experiments: exp\n")) << r.out;
+    } else {
+      EXPECT_TRUE(Contains(r.out, c.said + "Registered experiments:\n")) << r.out;
+      EXPECT_TRUE(Contains(r.out, "UI thread ran 0 updates.")) << r.out;
+    }
   }
 }
 
-TEST_F(KelabCliTest, RunRecordsForcedControlForAFeatureThatFellBack) {
-  WriteState("demo", R"({"checkout":"{\"variation\":\"challenger\",\"variationId\":\"b\"}"})");
-  ProcessResult r = Kelab("run --docs " + Docs() +
-                          " --user demo --experiment checkout --experiment onboarding"
-                          " --read checkout_variation --read onboarding_variation");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("returned true"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("checkout_variation = 1  (override)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("onboarding_variation = 0  (default taken) -> forced-control update queued"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("UI thread ran 1 update."), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("onboarding_variation = 3\n"), std::string::npos) << r.out;
-  EXPECT_NE(testsupport::ReadAll(StateFile("demo")).find(R"(\"variation\":\"forced_control\")"),
-            std::string::npos);
-
-  // The next session finds the forced record: nothing falls back any more.
-  r = Kelab("run --docs " + Docs() +
-            " --user demo --experiment onboarding --read onboarding_variation");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("onboarding_variation = 3  (override)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("UI thread ran 0 updates."), std::string::npos) << r.out;
-}
-
-TEST_F(KelabCliTest, RunHonoursTheExperimentSwitch) {
-  const ProcessResult r = Kelab("run --docs " + Docs() +
-                                " --user u --debug-entry ABExperiment.enable=false"
-                                " --experiment exp --read exp_variation");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("Registered experiments:\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("UI thread ran 0 updates."), std::string::npos) << r.out;
-}
-
 TEST_F(KelabCliTest, EveryCommandRefusesTheIdentifiersTheLibraryRefuses) {
+  const Args commands[] = {{"check"},
+                           {"show"},
+                           {"run"},
+                           {"set", "--experiment", "e", "--variation", "challenger"},
+                           {"remove", "--experiment", "e"},
+                           {"reset"}};
   for (const std::string user : {"../escape", "CON", "com9.txt", "a:b"}) {
-    for (const std::string command : {"check", "show", "run"}) {
-      const ProcessResult r = Kelab(command + " --docs " + Docs() + " --user \"" + user + "\"");
-      EXPECT_EQ(r.status, 2) << command << " " << user;
-      EXPECT_NE(r.err.find("cannot be used as a folder name"), std::string::npos) << r.err;
+    for (const Args& command : commands) {
+      const ProcessResult r = Kelab(command[0], user, Args(command.begin() + 1, command.end()));
+      EXPECT_EQ(r.status, 2) << command[0] << " " << user;
+      EXPECT_TRUE(Contains(r.err, "cannot be used as a folder name")) << r.err;
     }
     EXPECT_TRUE(std::filesystem::is_empty(docs_.path())) << user;
   }
 }
 
-TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneClearLine) {
-  for (const std::string& args :
-       {std::string(""), std::string("frobnicate"), std::string("show"),
-        std::string("show --user a --file b"), std::string("check --nonsense")}) {
-    const ProcessResult r = Kelab(args);
-    EXPECT_EQ(r.status, 2) << args << ": " << r.err;
-    EXPECT_EQ(r.err.rfind("kelab: ", 0), 0u) << args << ": " << r.err;
+TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneLineThatNamesTheProblem) {
+  const std::string docs = Docs();
+  const struct {
+    Args args;
+    std::string said;
+  } cases[] = {
+      {{}, "a command is required: users, show, check, run, set, remove, reset"},
+      {{"bogus"}, "unknown command 'bogus'"},
+      {{"show"}, "--user or --file is required"},
+      {{"show", "--user", "a", "--file", "b"}, "--user excludes --file"},
+      {{"check", "--nonsense"}, "--nonsense"},
+      {{"users", "--docs", ""}, "--docs: an empty path names no folder or file"},
+      {{"show", "--docs", "", "--user", "u"}, "--docs: an empty path"},
+      {{"check", "--docs", "", "--user", "u"}, "--docs: an empty path"},
+      {{"run", "--docs", "", "--user", "u", "--experiment", "e"}, "--docs: an empty path"},
+      {{"set", "--docs", "", "--user", "u", "--experiment", "e", "--variation", "challenger"},
+       "--docs: an empty path"},
+      {{"remove", "--docs", "", "--user", "u", "--experiment", "e"}, "--docs: an empty path"},
+      {{"reset", "--docs", "", "--user", "u"}, "--docs: an empty path"},
+      {{"show", "--file", ""}, "--file: an empty path"},
+      {{"run", "--docs", docs, "--user", "u", "--debug-entry", "novalue"}, "is not KEY=VALUE"},
+      {{"set", "--docs", docs, "--user", "u", "--experiment", "e", "--variation", "winner"},
+       "'winner' is none of intended_control, control, challenger, disqualified, forced_control"},
+      {{"set", "--docs", docs, "--user", "u", "--experiment", "e", "--variation", "challenger",
+        "--campaign-id", "4294967296"},
+       "'4294967296' is not a 32-bit number"},
+      {{"set", "--docs", docs, "--user", "u", "--experiment", "", "--variation", "challenger"},
+       "an empty experiment identifier"},
+      {{"remove", "--docs", docs, "--user", "u"}, "--experiment is required"},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = c.args.empty() ? "(none)" : c.args[0];
+    const ProcessResult r = Kelab(c.args);
+    EXPECT_EQ(r.status, 2) << shown << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("kelab: ", 0), 0u) << shown << ": " << r.err;
+    EXPECT_TRUE(Contains(r.err, c.said)) << shown << ": " << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line: " << r.err;
-    EXPECT_TRUE(r.out.empty()) << args;
+    EXPECT_TRUE(r.out.empty()) << shown;
   }
-  const ProcessResult help = Kelab("show --help");
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Examples:"), std::string::npos) << help.out;
+  EXPECT_TRUE(std::filesystem::is_empty(docs_.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(platformDocs_.path()));
+
+  ProcessResult r = Kelab({"bogus", "--json"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, R"({"schema":1,"command":null,"exitCode":2,"error":{"kind":"usage",)"
+                   R"("message":"unknown command 'bogus'; the commands are users, show, check, )"
+                   R"(run, set, remove, reset","path":null,"member":null,"offset":null,)"
+                   R"("reason":null}})"
+                   "\n");
+  r = Kelab({"show", "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(Contains(r.out, "Examples:")) << r.out;
+}
+
+TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABackup) {
+  // A documents folder and a user outside ASCII and outside the BMP.
+  const std::string docs = (docs_.path() / std::filesystem::u8path("d\xC3\xB6k\xC3\xBC"
+                                                                   "\xF0\x9F\x93\x81"))
+                               .u8string();
+  const std::string user = kWideName;
+  const std::string file =
+      (std::filesystem::u8path(docs) / "Users" / std::filesystem::u8path(user) / "ABExperiment")
+          .u8string();
+  const auto kelab = [&](Args args) {
+    args.insert(args.begin() + 1, {"--docs", docs, "--user", user, "--json"});
+    return Kelab(args);
+  };
+  const std::string head = R"("stateFile":")" + Json(file) + R"(","user":")" + user +
+                           R"(","exists":true,"assignments":[)";
+  const std::string backup = R"(,"backup":")" + Json(file) + R"(.bak")";
+  const std::string challenger =
+      R"({"experiment":"checkout","variation":"challenger","variationValue":1,)"
+      R"("challengerType":"copy","variationId":"b","campaignId":"4711"})";
+  const std::string forced =
+      R"({"experiment":"checkout","variation":"forced_control","variationValue":3,)"
+      R"("challengerType":"copy","variationId":"b","campaignId":"4711"})";
+  const std::string onboarding =
+      R"({"experiment":"onboarding","variation":"disqualified","variationValue":2,)"
+      R"("challengerType":"none","variationId":"","campaignId":""})";
+  const struct {
+    Args args;
+    std::string json;  // the members after the common ones
+  } steps[] = {
+      // A new user: folders and file created, nothing to back up.
+      {{"set", "--experiment", "checkout", "--variation", "challenger", "--challenger-type", "copy",
+        "--variation-id", "b", "--campaign-id", "4711"},
+       head + challenger + R"(],"changed":true,"backup":null)"},
+      // Texts not given are kept.
+      {{"set", "--experiment", "checkout", "--variation", "FORCED_CONTROL"},
+       head + forced + "],\"changed\":true" + backup},
+      {{"set", "--experiment", "checkout", "--variation", "forced_control"},
+       head + forced + R"(],"changed":false,"backup":null)"},
+      {{"set", "--experiment", "onboarding", "--variation", "disqualified"},
+       head + forced + "," + onboarding + "],\"changed\":true" + backup},
+      {{"remove", "--experiment", "checkout"}, head + onboarding + "],\"changed\":true" + backup},
+      {{"remove", "--experiment", "checkout"},
+       head + onboarding + R"(],"changed":false,"backup":null)"},
+      {{"reset"}, head + "],\"changed\":true" + backup},
+      {{"reset"}, head + R"(],"changed":false,"backup":null)"},
+  };
+  std::string previous = R"(,"exists":false,"assignments":[]})";
+  for (const auto& step : steps) {
+    ProcessResult r = kelab(step.args);
+    ASSERT_EQ(r.status, 0) << step.args[0] << ": " << r.err;
+    EXPECT_EQ(r.out, Result(step.args[0], step.json)) << step.args[0];
+    // The backup holds the file as it was before the last change.
+    const std::string now =
+        step.json.substr(step.json.find(R"(,"exists")"),
+                         step.json.find(R"(,"changed")") - step.json.find(R"(,"exists")")) +
+        "}";
+    if (Contains(step.json, "\"changed\":true")) {
+      r = Kelab({"show", "--json", "--file", file + ".bak"});
+      if (Contains(step.json, "\"backup\":null")) {
+        EXPECT_TRUE(Contains(r.out, R"(,"exists":false,)")) << r.out;
+      } else {
+        EXPECT_TRUE(Contains(r.out, previous)) << step.args[0] << ": " << r.out;
+      }
+      previous = now;
+    }
+    EXPECT_TRUE(Contains(Kelab({"show", "--json", "--docs", docs, "--user", user}).out, now));
+  }
+
+  // The text form, and the folders and user working for every command.
+  ProcessResult r = Kelab({"set", "--docs", docs, "--user", user, "--experiment", "checkout",
+                           "--variation", "challenger"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Set checkout in " + file + ".\nThe previous file is kept as " + file +
+                       ".bak.\nStored assignments now:\n"
+                       "  EXPERIMENT  VARIATION       CHALLENGER TYPE  VARIATION ID  CAMPAIGN ID\n"
+                       "  checkout    challenger (1)  none\n");
+  r = Kelab({"run", "--docs", docs, "--user", user, "--experiment", "checkout", "--read",
+             "checkout_variation"});
+  EXPECT_TRUE(Contains(r.out, "checkout_variation = 1  (override)")) << r.out << r.err;
+  r = Kelab({"check", "--docs", docs, "--user", user});
+  EXPECT_EQ(r.out, file + ": OK, 1 assignment\n") << r.err;
+  r = Kelab({"users", "--docs", docs});
+  EXPECT_TRUE(Contains(r.out, "  " + user + "  1\n")) << r.out << r.err;
+}
+
+TEST_F(KelabCliTest, ResetRepairsAMalformedFileAndKeepsItTwice) {
+  WriteState("broken", "{oops");
+  const ProcessResult r = Kelab("reset", "broken");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "Reset to {} in " + StatePath("broken") + ".\n")) << r.out;
+  EXPECT_EQ(testsupport::ReadAll(StateFile("broken")), "{}");
+  EXPECT_EQ(testsupport::ReadAll(StatePath("broken") + ".bak"), "{oops");
+  int asides = 0;  // moved aside, as the library moves a file it cannot read
+  for (const auto& entry : std::filesystem::directory_iterator(StateFile("broken").parent_path())) {
+    if (entry.path().filename().u8string().rfind("ABExperiment.unreadable-", 0) == 0) {
+      EXPECT_EQ(testsupport::ReadAll(entry.path()), "{oops");
+      ++asides;
+    }
+  }
+  EXPECT_EQ(asides, 1);
+}
+
+TEST_F(KelabCliTest, UsersListsTheUsersWithAStateFile) {
+  WriteState("alice", kState);
+  WriteState("broken", "[]");
+  std::filesystem::create_directories(docs_.path() / "Users" / "nofile");
+  ASSERT_EQ(Kelab("set", kWideName, {"--experiment", "e", "--variation", "challenger"}).status, 0);
+
+  ProcessResult r = Kelab({"users", "--docs", Docs()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Columns count code points: the emoji is one, as each letter.
+  EXPECT_EQ(r.out.rfind("Users with a state file under " + Docs() +
+                            ":\n"
+                            "  USER    ASSIGNMENTS\n"
+                            "  alice   2\n"
+                            "  broken  unreadable: state file '",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(Contains(r.out,
+                       "' at byte 0: the top level is not a JSON object\n"
+                       "  " +
+                           std::string(kWideName) + "    1\n"))
+      << r.out;
+
+  r = Kelab({"users", "--json", "--docs", Docs()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind(R"({"schema":1,"command":"users","exitCode":0,"error":null,"documents":")" +
+                            Json(Docs()) + R"(","users":[{"user":"alice","stateFile":")" +
+                            Json(StatePath("alice")) +
+                            R"(","assignments":2,"error":null},{"user":"broken","stateFile":")" +
+                            Json(StatePath("broken")) + R"(","assignments":null,"error":"state)",
+                        0),
+            0u)
+      << r.out;
+  EXPECT_TRUE(Contains(r.out, R"({"user":")" + std::string(kWideName) + R"(","stateFile":")" +
+                                  Json(StatePath(kWideName)) +
+                                  R"(","assignments":1,"error":null}]})"))
+      << r.out;
+}
+
+TEST_F(KelabCliTest, NamesAreEscapedForTheTerminalAndColumnsCountCodePoints) {
+  WriteState("esc", R"({"abcd":"{}","e\u001b[2J":"{}","zo\u00eb\u202e":"{}"})");
+  ProcessResult r = Kelab("show", "esc");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(
+      Contains(r.out,
+               "  EXPERIMENT  VARIATION         CHALLENGER TYPE  VARIATION ID  CAMPAIGN ID\n"
+               "  abcd        disqualified (2)  none             (absent)      (absent)\n"
+               "  e\\x1B[2J    disqualified (2)  none             (absent)      (absent)\n"
+               "  zo\xC3\xAB\\u202E   disqualified (2)  none             (absent)      "
+               "(absent)\n"))
+      << r.out;
+  EXPECT_FALSE(Contains(r.out, "\x1B")) << r.out;
+  // JSON carries the exact text.
+  r = Kelab("show", "esc", {"--json"});
+  EXPECT_TRUE(Contains(r.out, R"("experiment":"e\u001b[2J")")) << r.out;
+}
+
+TEST_F(KelabCliTest, AnErrorComesAfterTheOutputItFollows) {
+  WriteState("bad", "[]");
+  const ProcessResult r =
+      Kelab({"run", "--docs", Docs(), "--user", "bad", "--experiment", "e"}, true);
+  EXPECT_EQ(r.status, 1);
+  const std::size_t error = r.out.find("kelab: error: state file '");
+  EXPECT_NE(error, std::string::npos) << r.out;
+  EXPECT_LT(r.out.find("Registered experiments: e\n"), error) << r.out;
+  EXPECT_EQ(r.out.find('\n', error), r.out.size() - 1) << "last: " << r.out;
 }
 
 }  // namespace

@@ -26,6 +26,36 @@ TEST(FeatureSwitchesTest, OnlyTheExactTextTrueTurnsASwitchOn) {
   EXPECT_TRUE(ReadFeatureSwitch(kExperimentsSwitchKey, false));
 }
 
+TEST(FeatureSwitchesTest, TheDescriptionNamesTheEntryAndWhyItTurnsTheSwitchOff) {
+  const struct {
+    std::optional<std::string> entry;
+    bool defaultOn;
+    bool on;
+    std::string reason;
+  } cases[] = {
+      {std::nullopt, true, true, ""},
+      {std::nullopt, false, false, "there is no entry, and the switch is off by default"},
+      {"true", false, true, ""},
+      {" true", true, false,
+       R"(the text " true" has blanks around true; only the exact text "true" turns it on)"},
+      {"TRUE", true, false,
+       R"(the text "TRUE" is not in lower case; only the exact text "true" turns it on)"},
+      {"", true, false, R"(the text "" is empty; only the exact text "true" turns it on)"},
+      {"1", true, false, R"(the text "1" is not true; only the exact text "true" turns it on)"},
+      {"false", true, false, R"(the text is "false")"},
+  };
+  for (const auto& c : cases) {
+    ScopedDebugEntry entry(kExperimentsSwitchKey, c.entry);
+    const FeatureSwitchState state = DescribeFeatureSwitch(kExperimentsSwitchKey, c.defaultOn);
+    const std::string shown = c.entry.value_or("(none)");
+    EXPECT_EQ(state.on, c.on) << shown;
+    EXPECT_EQ(state.on, ReadFeatureSwitch(kExperimentsSwitchKey, c.defaultOn)) << shown;
+    EXPECT_EQ(state.hasEntry, c.entry.has_value()) << shown;
+    EXPECT_EQ(kelcore::string::ToStd(state.text), c.entry.value_or("")) << shown;
+    EXPECT_EQ(state.reason, c.reason) << shown;
+  }
+}
+
 TEST(FeatureSwitchesTest, EachSwitchGatesOnlyItsOwnKindAndIsReadOnce) {
   const auto id = ImmutableString::_PrivateCreateStatic("SwitchExp");
   std::optional<ScopedDebugEntry> experiments(std::in_place, kExperimentsSwitchKey, "false");

@@ -1,6 +1,8 @@
 #include "store/state_file.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 
@@ -133,14 +135,21 @@ UTF8String SerializeState(const RecordMap& records, const UTF8String& path) {
   return text;
 }
 
-void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
-  const File target = StateFileAt(path);
-  const File temp = StateFileAt(UniqueSiblingPath(path, "tmp"));
+namespace {
+
+// Writes a new temporary file beside the state file at `statePath` (named so
+// that the next save sweeps it when a crash leaves it), with the permissions
+// of `permissionsOf`, fills it with `write`, flushes it, renames it over
+// `target` and flushes the folder. See WriteStateFileAtomically.
+void ReplaceAtomically(
+    const UTF8String& statePath, const File& target, const File& permissionsOf,
+    const std::function<void(kelcore::filesupport::OPlatformByteStream&)>& write) {
+  const File temp = StateFileAt(UniqueSiblingPath(statePath, "tmp"));
   {
     // Throws, creating nothing, when anything is at the temporary name.
-    kelcore::filesupport::OPlatformByteStream out(temp, target);
+    kelcore::filesupport::OPlatformByteStream out(temp, permissionsOf);
     try {
-      out.WriteBlock(text.data(), static_cast<std::uint32_t>(text.size()));
+      write(out);
       out.Flush();
       out.Close();
     } catch (...) {
@@ -156,6 +165,40 @@ void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
   }
   // Without this a power loss could bring back the old folder entry.
   kelcore::filesupport::CurrentFileSystem().SyncDirectory(target.Parent().FullPath());
+}
+
+}  // namespace
+
+void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
+  const File target = StateFileAt(path);
+  ReplaceAtomically(path, target, target, [&](kelcore::filesupport::OPlatformByteStream& out) {
+    out.WriteBlock(text.data(), static_cast<std::uint32_t>(text.size()));
+  });
+}
+
+UTF8String BackupPath(const UTF8String& path) {
+  UTF8String backup = path;
+  backup.append(kelcore::string::FromStd(".bak"));
+  return backup;
+}
+
+void BackUpStateFile(const UTF8String& path) {
+  const File state = StateFileAt(path);
+  kelcore::filesupport::IPlatformByteStream in(state, kStreamFlags);
+  const std::uint64_t length = in.Length();
+  ReplaceAtomically(path, StateFileAt(BackupPath(path)), state,
+                    [&](kelcore::filesupport::OPlatformByteStream& out) {
+                      // Any size: a file over the limits is backed up too.
+                      std::string block(std::size_t{1} << 16, '\0');
+                      for (std::uint64_t left = length; left != 0;) {
+                        const auto n =
+                            static_cast<std::uint32_t>(std::min<std::uint64_t>(left, block.size()));
+                        in.ReadBlock(block.data(), n);
+                        out.WriteBlock(block.data(), n);
+                        left -= n;
+                      }
+                    });
+  in.Close();
 }
 
 }  // namespace kelabexperiment

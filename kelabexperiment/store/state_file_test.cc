@@ -138,6 +138,43 @@ TEST_F(StateFileTest, AnUnreadableFileIsMovedAsideNeverDeleted) {
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);  // memory's exp and new
 }
 
+TEST_F(StateFileTest, AnEditWritesOnlyAChangeAndKeepsThePreviousFile) {
+  const auto edit = [&](UnreadableStateFile unreadable, bool changes) {
+    return EditStateFile(StatePath(), unreadable, [changes](RecordMap& records) {
+      if (changes) records[T("new")] = VariationRecord();
+      return changes;
+    });
+  };
+  const std::string backup = FilePath().u8string() + ".bak";
+  StateFileEdit result = edit(UnreadableStateFile::kFail, false);
+  EXPECT_FALSE(result.written || result.backedUp);
+  EXPECT_EQ(result.records.size(), 1u);
+  EXPECT_EQ(FileText(), kOld);
+  EXPECT_FALSE(std::filesystem::exists(backup));
+
+  result = edit(UnreadableStateFile::kFail, true);
+  EXPECT_TRUE(result.written && result.backedUp);
+  EXPECT_EQ(testsupport::ReadAll(backup), kOld);
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
+  EXPECT_EQ(Leftovers(), std::set<std::string>{"ABExperiment.bak"});
+
+  // Malformed: refused and left alone, or backed up, moved aside and replaced.
+  WriteFile("[]");
+  EXPECT_THROW(edit(UnreadableStateFile::kFail, true), StateFileError);
+  EXPECT_EQ(FileText(), "[]");
+  result = edit(UnreadableStateFile::kStartEmpty, false);
+  EXPECT_TRUE(result.written && result.backedUp);
+  EXPECT_EQ(FileText(), "{}");
+  EXPECT_EQ(testsupport::ReadAll(backup), "[]");
+  EXPECT_EQ(Leftovers().size(), 2u);  // the backup and the file moved aside
+
+  // A failing backup fails the edit before the file changes.
+  kelcore::filesupport::ScopedFileSystem scope(faults_);
+  faults_.failRename = true;
+  EXPECT_THROW(edit(UnreadableStateFile::kFail, true), FileError);
+  EXPECT_EQ(FileText(), "{}");
+}
+
 TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
   struct Case {
     std::string text;

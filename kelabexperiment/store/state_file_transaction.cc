@@ -1,5 +1,7 @@
 #include "store/state_file_transaction.h"
 
+#include <memory>
+
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
@@ -37,13 +39,19 @@ boost::optional<RecordMap> ReadRecords(const UTF8String& path) {
   return boost::none;
 }
 
+// Takes the state file's lock and sweeps what crashed writers left.
+std::unique_ptr<kelcore::filesupport::FileLockHandle> Lock(const UTF8String& path) {
+  UTF8String lockPath = path;
+  lockPath.append(kelcore::string::FromStd(".lock"));
+  auto lock = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
+  RemoveStaleTemporaries(StateFileAt(path));
+  return lock;
+}
+
 RecordMap Update(const UTF8String& path, const RecordMap& fallback,
                  const std::function<void(RecordMap&)>& change) {
   const kelcore::filesupport::File state = StateFileAt(path);
-  UTF8String lockPath = path;
-  lockPath.append(kelcore::string::FromStd(".lock"));
-  const auto lock = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
-  RemoveStaleTemporaries(state);
+  const auto lock = Lock(path);
 
   boost::optional<RecordMap> records = ReadRecords(path);
   if (!records) {
@@ -55,16 +63,58 @@ RecordMap Update(const UTF8String& path, const RecordMap& fallback,
   return std::move(*records);
 }
 
+StateFileEdit Edit(const UTF8String& path, UnreadableStateFile unreadable,
+                   const std::function<bool(RecordMap&)>& change) {
+  const kelcore::filesupport::File state = StateFileAt(path);
+  const auto lock = Lock(path);
+  StateFileEdit edit;
+  bool readable = true;
+  try {
+    edit.records = LoadStateFile(path);
+  } catch (const boost::bad_any_cast&) {
+    if (unreadable == UnreadableStateFile::kFail) throw;
+    readable = false;
+  } catch (const StateFileLimitError&) {
+    if (unreadable == UnreadableStateFile::kFail) throw;
+    readable = false;
+  }
+  if (!change(edit.records) && readable) return edit;
+  if (CurrentFileSystem().Stat(state.FullPath()) == kelcore::filesupport::PathKind::kFile) {
+    BackUpStateFile(path);
+    edit.backedUp = true;
+  }
+  if (!readable) StateFileAt(UniqueSiblingPath(path, "unreadable")).ReplaceWith(state);
+  WriteStateFileAtomically(path, SerializeState(edit.records, path));
+  edit.written = true;
+  return edit;
+}
+
+// One message that names the state file, whichever step failed.
+[[noreturn]] void RethrowNamingTheFile(const UTF8String& path,
+                                       const kelcore::filesupport::FileError& e) {
+  throw kelcore::filesupport::FileError("cannot save the state file '" +
+                                        kelcore::string::ToStd(path) + "': " + e.what());
+}
+
 }  // namespace
+
+StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
+                            const std::function<bool(RecordMap&)>& change) {
+  try {
+    return Edit(path, unreadable, change);
+  } catch (const StateFileLimitError&) {
+    throw;  // with kFail, the load's own error: the file is bad, not the save
+  } catch (const kelcore::filesupport::FileError& e) {
+    RethrowNamingTheFile(path, e);
+  }
+}
 
 RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
                           const std::function<void(RecordMap&)>& change) {
   try {
     return Update(path, fallback, change);
   } catch (const kelcore::filesupport::FileError& e) {
-    // One message that names the state file, whichever step failed.
-    throw kelcore::filesupport::FileError("cannot save the state file '" +
-                                          kelcore::string::ToStd(path) + "': " + e.what());
+    RethrowNamingTheFile(path, e);
   }
 }
 

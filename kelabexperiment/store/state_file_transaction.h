@@ -25,4 +25,31 @@ namespace kelabexperiment {
 RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
                           const std::function<void(RecordMap&)>& change);
 
+// What to do in EditStateFile with a file that cannot be read as a state file.
+enum class UnreadableStateFile {
+  kFail,        // throw the load's error; nothing changes
+  kStartEmpty,  // run the change on no records, then write (as UpdateStateFile)
+};
+
+struct StateFileEdit {
+  bool written = false;   // whether the file was replaced
+  bool backedUp = false;  // whether the previous file is now at BackupPath
+  RecordMap records;      // the records now in the file
+};
+
+// UpdateStateFile for a deliberate edit of a user's state (a support tool
+// setting, removing or resetting records), with the same lock, sweep and
+// atomic write, and two differences:
+//  - `change` returns whether it changed the records; when it did not, and
+//    the file was readable, nothing is written;
+//  - before the file is replaced, the previous file (when there was one) is
+//    copied to BackupPath(path) (BackUpStateFile), under the same lock.
+// A file that cannot be read as a state file is handled as `unreadable`
+// says; with kStartEmpty it is backed up, moved aside as UpdateStateFile
+// moves it, and replaced. Throws what UpdateStateFile throws (a FileError
+// naming the file), the load's error with kFail, and whatever `change`
+// throws; the file is then as it was.
+StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
+                            const std::function<bool(RecordMap&)>& change);
+
 }  // namespace kelabexperiment

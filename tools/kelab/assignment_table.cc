@@ -1,24 +1,19 @@
 #include "assignment_table.h"
 
-#include <algorithm>
-#include <array>
 #include <string>
-
 #include <vector>
 
-#include <boost/json.hpp>
-
+#include "output.h"
 #include "store/variation_text.h"
 
 namespace kelab {
 namespace {
 
-using kelabexperiment::RecordMap;
 using kelabexperiment::VariationRecord;
 using kelcore::string::ToStd;
 
 std::string Shown(const boost::optional<kelcore::UTF8String>& text) {
-  return text ? ToStd(*text) : std::string("(absent)");
+  return text ? Printable(*text) : std::string("(absent)");
 }
 
 std::string VariationText(const VariationRecord& record) {
@@ -29,50 +24,47 @@ int VariationValue(const VariationRecord& record) { return static_cast<int>(reco
 
 }  // namespace
 
-void PrintAssignmentTable(std::ostream& out, const RecordMap& records) {
+void PrintAssignmentTable(std::ostream& out, const kelabexperiment::RecordMap& records) {
   if (records.empty()) {
     out << "  (none)\n";
     return;
   }
-  using Row = std::array<std::string, 5>;
-  std::vector<Row> rows{
+  std::vector<std::vector<std::string>> rows{
       {"EXPERIMENT", "VARIATION", "CHALLENGER TYPE", "VARIATION ID", "CAMPAIGN ID"}};
   for (const auto& [experiment, record] : records) {
-    rows.push_back({ToStd(experiment),
+    rows.push_back({Printable(experiment),
                     VariationText(record) + " (" + std::to_string(VariationValue(record)) + ")",
                     Shown(record.challengerType), Shown(record.variationId),
                     Shown(record.campaignId)});
   }
-  std::array<std::size_t, 5> widths{};
-  for (const Row& row : rows) {
-    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
-  }
-  for (const Row& row : rows) {
-    std::string line = " ";
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      line += " " + row[i];
-      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 1, ' ');
-    }
-    line.erase(line.find_last_not_of(' ') + 1);
-    out << line << "\n";
-  }
+  PrintTable(out, rows);
 }
 
-void PrintAssignmentJson(std::ostream& out, const RecordMap& records) {
+boost::json::object AssignmentJson(const kelcore::UTF8String& experiment,
+                                   const VariationRecord& record) {
+  return boost::json::object{{"experiment", JsonText(experiment)},
+                             {"variation", VariationText(record)},
+                             {"variationValue", VariationValue(record)},
+                             {"challengerType", JsonText(record.challengerType)},
+                             {"variationId", JsonText(record.variationId)},
+                             {"campaignId", JsonText(record.campaignId)}};
+}
+
+boost::json::array AssignmentsJson(const kelabexperiment::RecordMap& records) {
   boost::json::array array;
-  const auto optional = [](const boost::optional<kelcore::UTF8String>& text) -> boost::json::value {
-    if (text) return boost::json::string(kelcore::string::View(*text));
-    return nullptr;
-  };
   for (const auto& [experiment, record] : records) {
-    array.push_back(boost::json::object{{"experiment", kelcore::string::View(experiment)},
-                                        {"variation", VariationText(record)},
-                                        {"variationValue", VariationValue(record)},
-                                        {"challengerType", optional(record.challengerType)},
-                                        {"variationId", optional(record.variationId)},
-                                        {"campaignId", optional(record.campaignId)}});
+    array.push_back(AssignmentJson(experiment, record));
   }
-  out << boost::json::serialize(array) << "\n";
+  return array;
+}
+
+boost::json::object StateFileJson(const std::string& path, const std::string& user, bool exists,
+                                  const kelabexperiment::RecordMap& records) {
+  return boost::json::object{
+      {"stateFile", path},
+      {"user", user.empty() ? boost::json::value(nullptr) : boost::json::value(user)},
+      {"exists", exists},
+      {"assignments", AssignmentsJson(records)}};
 }
 
 }  // namespace kelab

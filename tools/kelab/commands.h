@@ -5,16 +5,20 @@
 namespace kelab {
 
 // Each adds one subcommand to `app`. A command's callback throws
-// CLI::ParseError subclasses for bad usage (exit status 2) and
-// CommandFailed or other exceptions for a failed operation (exit status 1).
-void AddRunCommand(CLI::App& app);
+// CLI::ParseError subclasses for bad usage (exit status 2) and other
+// exceptions for a failed operation or a bad state (exit status 1); main
+// prints them (docs/kelab.md).
+void AddUsersCommand(CLI::App& app);
 void AddShowCommand(CLI::App& app);
 void AddCheckCommand(CLI::App& app);
+void AddRunCommand(CLI::App& app);
+void AddSetCommand(CLI::App& app);
+void AddRemoveCommand(CLI::App& app);
+void AddResetCommand(CLI::App& app);
 
-// A command that ran but whose result is a failure, with its exit message
-// already printed.
-struct CommandFailed {
-  int status;
-};
+// Adds --json to `command`.
+inline CLI::Option* AddJsonFlag(CLI::App& command, bool& json) {
+  return command.add_flag("--json", json, "Print one JSON object (docs/kelab.md) instead of text");
+}
 
 }  // namespace kelab

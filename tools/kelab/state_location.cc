@@ -11,38 +11,83 @@ namespace {
 using kelcore::string::FromStd;
 using kelcore::string::ToStd;
 
+kelcore::UTF16String Wide(const std::string& utf8) {
+  return kelcore::string::UTF8to16(FromStd(utf8));
+}
+
+std::string Narrow(const kelcore::UTF16String& wide) {
+  return ToStd(kelcore::string::UTF16to8(wide));
+}
+
+// A path given on the command line: not empty (an empty --docs must never
+// mean the platform's folder) and UTF-8, which names one UTF-16 path.
+const CLI::Validator kPathText(
+    [](std::string& text) -> std::string {
+      if (text.empty()) return "an empty path names no folder or file";
+      if (!kelcore::string::IsValidUTF8(FromStd(text))) return "the path is not valid UTF-8";
+      return "";
+    },
+    "PATH");
+
+const CLI::Validator kUserIdentifier(
+    [](std::string& text) -> std::string {
+      if (text.empty()) return "an empty user identifier names no user";
+      try {
+        kelabexperiment::CheckUserIdentifier(FromStd(text));
+      } catch (const kelabexperiment::InvalidUserIdentifierError& e) {
+        return e.what();
+      }
+      return "";
+    },
+    "USER");
+
 }  // namespace
 
-void StateLocation::AddOptions(CLI::App& command) {
-  command.add_option("--docs", docs, "Documents folder (default: the platform's)");
-  auto* userOption = command.add_option("--user", user, "User identifier");
-  auto* fileOption = command.add_option("--file", file, "Path of a state file");
-  userOption->excludes(fileOption);
+CLI::Option* AddDocsOption(CLI::App& command, std::string& docs) {
+  return command.add_option("--docs", docs, "Documents folder (default: the platform's)")
+      ->check(kPathText);
 }
 
-std::filesystem::path StateLocation::DocumentsFolder() const {
-  if (!docs.empty()) return std::filesystem::u8path(docs);
-  const auto folder = kelcore::filesupport::Dir::UserDocsDir().FullPath();
-  return std::filesystem::u8path(ToStd(kelcore::string::UTF16to8(folder)));
-}
-
-std::filesystem::path StateLocation::StateFile() const {
-  if (!file.empty()) return std::filesystem::u8path(file);
-  if (user.empty()) throw CLI::RequiredError("--user or --file");
-  try {
-    kelabexperiment::CheckUserIdentifier(FromStd(user));
-  } catch (const kelabexperiment::InvalidUserIdentifierError& e) {
-    throw CLI::ValidationError("--user", e.what());
+void StateLocation::AddOptions(CLI::App& command, bool withFile) {
+  AddDocsOption(command, docs);
+  auto* userOption = command.add_option("--user", user, "User identifier")->check(kUserIdentifier);
+  if (withFile) {
+    auto* fileOption = command.add_option("--file", file, "Path of a state file")->check(kPathText);
+    userOption->excludes(fileOption);
   }
-  const kelcore::filesupport::Dir documents(
-      kelcore::string::UTF8to16(FromStd(DocumentsFolder().u8string())));
-  const auto path =
-      kelabexperiment::UserStateFile(documents, kelcore::string::UTF8to16(FromStd(user)));
-  return std::filesystem::u8path(ToStd(kelcore::string::UTF16to8(path.FullPath())));
 }
 
-kelabexperiment::RecordMap ReadRecords(const std::filesystem::path& path) {
-  return kelabexperiment::LoadStateFile(FromStd(path.u8string()));
+std::string DocumentsFolder(const std::string& docs) {
+  if (!docs.empty()) return docs;
+  return Narrow(kelcore::filesupport::Dir::UserDocsDir().FullPath());
+}
+
+std::string StateLocation::DocumentsFolder() const { return kelab::DocumentsFolder(docs); }
+
+std::string UserStateFile(const std::string& documents, const std::string& user) {
+  const kelcore::filesupport::Dir folder(Wide(documents));
+  return Narrow(kelabexperiment::UserStateFile(folder, Wide(user)).FullPath());
+}
+
+std::string StateLocation::StateFile() const {
+  if (!file.empty()) return file;
+  if (user.empty()) throw CLI::RequiredError("--user or --file");
+  return UserStateFile(DocumentsFolder(), user);
+}
+
+void StateLocation::CreateUserFolder() const {
+  if (user.empty()) return;
+  kelcore::filesupport::File(Wide(StateFile()), kelcore::filesupport::StorageType::kLocal)
+      .Parent()
+      .Create();
+}
+
+kelcore::filesupport::PathKind KindOf(const std::string& path) {
+  return kelcore::filesupport::CurrentFileSystem().Stat(Wide(path));
+}
+
+kelabexperiment::RecordMap ReadRecords(const std::string& path) {
+  return kelabexperiment::LoadStateFile(FromStd(path));
 }
 
 }  // namespace kelab

@@ -1,37 +1,52 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "kelcore/filesupport/file_system.h"
 #include "store/variation_record.h"
 
 namespace kelab {
 
 // Where a command finds a user's state file: an explicit --file, or the
 // file the library uses for --user under --docs (default: the platform's
-// documents folder, as the library itself uses).
+// documents folder, as the library itself uses). Paths are UTF-8 here and
+// reach the file system as UTF-16 through the host's FileSystem.
 struct StateLocation {
   std::string docs;
   std::string user;
   std::string file;
 
-  // Adds --docs, --user and --file to `command`; --user and --file exclude
-  // each other.
-  void AddOptions(CLI::App& command);
-  // The documents folder the host uses: --docs, or the platform's.
-  std::filesystem::path DocumentsFolder() const;
-  // Throws CLI::RequiredError when neither --user nor --file was given, and
-  // CLI::ValidationError, with the library's reason, for a user identifier
-  // the library refuses.
-  std::filesystem::path StateFile() const;
+  // Adds --docs and --user, and --file (excluding --user) when `withFile`.
+  // The options refuse, as usage errors, an empty --docs or --file, a path
+  // that is not UTF-8 and a user identifier the library refuses.
+  void AddOptions(CLI::App& command, bool withFile = true);
+  // The documents folder: --docs, or the platform's.
+  std::string DocumentsFolder() const;
+  // Throws CLI::RequiredError when neither --user nor --file was given.
+  std::string StateFile() const;
+  // The user's folder for --user, created when missing (with its parents).
+  void CreateUserFolder() const;
 };
 
+// Adds --docs to `command` (see StateLocation).
+CLI::Option* AddDocsOption(CLI::App& command, std::string& docs);
+
+// The documents folder for `docs` (empty: the platform's), as UTF-8.
+std::string DocumentsFolder(const std::string& docs);
+
+// The user's state file under the documents folder, as the library names it.
+// REQUIRES: the library accepts `user` (CheckUserIdentifier).
+std::string UserStateFile(const std::string& documents, const std::string& user);
+
+// What is at a UTF-8 path, through the host's FileSystem.
+kelcore::filesupport::PathKind KindOf(const std::string& path);
+
 // The records of the state file at `path`, read by the library's own code,
-// so the tool accepts and refuses exactly the files the library does. Throws
-// kelabexperiment::StateFileError for malformed content and the host's
-// FileError when the file cannot be read.
-kelabexperiment::RecordMap ReadRecords(const std::filesystem::path& path);
+// so the tool accepts and refuses exactly the files the library does; none
+// for a missing file. Throws kelabexperiment::StateFileError for malformed
+// content and the host's FileError when the file cannot be read.
+kelabexperiment::RecordMap ReadRecords(const std::string& path);
 
 }  // namespace kelab

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <boost/json.hpp>
+#include <boost/optional.hpp>
+
+#include "kelcore/string/string_types.h"
+
+namespace kelab {
+
+// `utf8` as it may reach a terminal: control characters (C0, DEL, C1), the
+// bidirectional formatting characters and bytes that are not UTF-8 are
+// escaped (\xNN for a byte below 0x80 or not UTF-8, \uNNNN for a code point);
+// everything else, non-ASCII text included, is kept.
+std::string Printable(std::string_view utf8);
+std::string Printable(const kelcore::UTF8String& utf8);
+
+// How many columns `text` takes: its code points (each byte of ill-formed
+// UTF-8 counts as one).
+std::size_t Columns(std::string_view text);
+
+// Prints `rows` (the first is the heading) as columns aligned by Columns,
+// each line started by `indent`. Cells must be Printable already.
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                const std::string& indent = "  ");
+
+// Writes `line` and a newline to standard error after flushing standard
+// output, so that an error never comes out before the output it follows.
+void PrintErrorLine(const std::string& line);
+
+// The version of the --json output's schema (docs/kelab.md).
+inline constexpr int kJsonSchemaVersion = 1;
+
+// Prints a command's --json result, on one line: the common members
+// ("schema", "command", "exitCode": 0, "error": null), then `members`.
+void PrintJsonResult(const std::string& command, const boost::json::object& members);
+
+// Prints the --json result of a command that failed: only the common
+// members, with `command` null when unknown.
+void PrintJsonFailure(const std::string& command, int exitCode, boost::json::object error);
+
+// A JSON string for UTF-8 text; null for an absent text.
+boost::json::value JsonText(const boost::optional<kelcore::UTF8String>& text);
+boost::json::value JsonText(const kelcore::UTF8String& text);
+
+}  // namespace kelab
