@@ -1,0 +1,32 @@
+#include "read_command.h"
+
+#include <memory>
+
+#include "assignment_table.h"
+#include "commands.h"
+#include "output.h"
+#include "state_location.h"
+
+namespace kelab {
+
+void AddReadCommand(CLI::App& app, const std::string& name, const std::string& description,
+                    const std::string& footer, TextReport text) {
+  auto* command = app.add_subcommand(name, description);
+  command->footer(footer);
+  auto location = std::make_shared<StateLocation>();
+  auto json = std::make_shared<bool>(false);
+  location->AddOptions(*command);
+  AddJsonFlag(*command, *json);
+  command->callback([name, location, json, text = std::move(text)] {
+    const std::string path = location->StateFile();
+    const bool exists = KindOf(path) != kelcore::filesupport::PathKind::kMissing;
+    const auto records = ReadRecords(path);
+    if (*json) {
+      PrintJsonResult(name, StateFileJson(path, location->user, exists, records));
+    } else {
+      text(path, exists, records);
+    }
+  });
+}
+
+}  // namespace kelab
