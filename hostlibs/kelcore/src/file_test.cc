@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "kelcore/filesupport/byte_streams.h"
@@ -28,10 +29,22 @@
 namespace kelcore::filesupport {
 namespace {
 
+using ::testing::HasSubstr;
 using testsupport::Wide;
 
 UTF16String Ascii(const std::string& text) {
   return string::AsciiToUTF16(text.data(), text.size());
+}
+
+// The message of the FileError that `call` throws, or "no error".
+template <typename Call>
+std::string FileErrorOf(Call call) {
+  try {
+    call();
+  } catch (const FileError& e) {
+    return e.what();
+  }
+  return "no error";
 }
 
 class FileTest : public ::testing::Test {
@@ -72,12 +85,7 @@ TEST_F(FileTest, DirCreatesMissingParentsAndRefusesToCreateOverAFile) {
   testsupport::WriteAll(temp_ / "plain", "x");
   const Dir blocked(root, Ascii("plain"));
   EXPECT_FALSE(blocked.Exists());
-  try {
-    blocked.Create();
-    FAIL() << "no error";
-  } catch (const FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("plain"), std::string::npos) << e.what();
-  }
+  EXPECT_THAT(FileErrorOf([&] { blocked.Create(); }), HasSubstr("plain"));
 }
 
 TEST_F(FileTest, ParentIsThePathUpToTheLastSeparatorBeforeTrailingOnes) {
@@ -147,25 +155,29 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
   EXPECT_FALSE(file.Delete());
 }
 
-TEST_F(FileTest, AFolderIsNotAFile) {
+// A lone surrogate would reach the disk as some other name, if at all.
+TEST_F(FileTest, NeitherAFolderNorAPathThatIsNotUTF16IsTakenForAFile) {
   std::filesystem::create_directory(temp_ / "folder");
   testsupport::WriteAll(temp_ / "folder" / "inside", "x");
-  const File file(Wide(temp_ / "folder"), StorageType::kLocal);
-  EXPECT_FALSE(file.Exists());
-  EXPECT_FALSE(file.Create(false));
-  EXPECT_FALSE(file.Delete());
+  const UTF16String folder = Wide(temp_ / "folder");
+  const UTF16String bad = Wide(temp_.path()) + kPathSeparator + static_cast<wchar_t>(0xD800);
+  for (const UTF16String& path : {folder, bad}) {
+    EXPECT_FALSE(fs_.CreateFile(path, false));
+    EXPECT_THROW(fs_.OpenForRead(path), FileError);
+    EXPECT_THROW(fs_.OpenForWrite(path), FileError);
+    EXPECT_THROW(fs_.CreateNewFile(path, UTF16String()), FileError);
+    EXPECT_THROW(fs_.LockFile(path), FileError);
+  }
+  EXPECT_FALSE(File(folder, StorageType::kLocal).Exists());
+  EXPECT_FALSE(File(folder, StorageType::kLocal).Delete());
+  EXPECT_THAT(FileErrorOf([&] { fs_.OpenForRead(folder); }), HasSubstr("not a regular file"));
+  EXPECT_THROW(fs_.Stat(bad), FileError);
+  EXPECT_THROW(fs_.CreateDirectory(bad), FileError);
+  EXPECT_THROW(fs_.ListDirectory(bad), FileError);
   EXPECT_THROW(IPlatformByteStream(File(Wide(temp_ / "missing"), StorageType::kLocal), 1),
                FileError);
-  try {
-    fs_.OpenForRead(file.FullPath());
-    FAIL() << "no error";
-  } catch (const FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
-  }
-  EXPECT_THROW(fs_.OpenForWrite(file.FullPath()), FileError);
-  EXPECT_THROW(fs_.CreateNewFile(file.FullPath(), UTF16String()), FileError);
-  EXPECT_THROW(fs_.LockFile(file.FullPath()), FileError);
   EXPECT_EQ(testsupport::ReadAll(temp_ / "folder" / "inside"), "x");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()), {}), 1);
 }
 
 TEST_F(FileTest, CreateNewFileNeverOpensWhatIsThereAndCopiesPermissions) {
@@ -183,32 +195,6 @@ TEST_F(FileTest, CreateNewFileNeverOpensWhatIsThereAndCopiesPermissions) {
   fs_.CreateNewFile(Wide(temp_ / "copy"), path)->Close();
   EXPECT_EQ(sf::status(temp_ / "copy").permissions(), unusual);
 #endif
-}
-
-TEST_F(FileTest, ListDirectoryNamesEveryEntryOnce) {
-  EXPECT_TRUE(fs_.ListDirectory(Wide(temp_.path())).empty());
-  testsupport::WriteAll(temp_ / "a", "");
-  std::filesystem::create_directory(temp_ / "sub");
-  const UTF16String emoji{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
-  ASSERT_TRUE(fs_.CreateFile(Wide(temp_.path()) + kPathSeparator + emoji, true));
-  std::vector<UTF16String> names = fs_.ListDirectory(Wide(temp_.path()));
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<UTF16String>{Ascii("a"), Ascii("sub"), emoji}));
-  EXPECT_THROW(fs_.ListDirectory(Wide(temp_ / "missing")), FileError);
-}
-
-// A lone surrogate would reach the disk as some other name, if at all.
-TEST_F(FileTest, PathsThatAreNotUTF16AreRefused) {
-  const UTF16String bad = Wide(temp_.path()) + kPathSeparator + static_cast<wchar_t>(0xD800);
-  EXPECT_THROW(fs_.Stat(bad), FileError);
-  EXPECT_FALSE(fs_.CreateFile(bad, false));
-  EXPECT_THROW(fs_.CreateDirectory(bad), FileError);
-  EXPECT_THROW(fs_.OpenForRead(bad), FileError);
-  EXPECT_THROW(fs_.OpenForWrite(bad), FileError);
-  EXPECT_THROW(fs_.CreateNewFile(bad, UTF16String()), FileError);
-  EXPECT_THROW(fs_.LockFile(bad), FileError);
-  EXPECT_THROW(fs_.ListDirectory(bad), FileError);
-  EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
 }
 
 TEST_F(FileTest, LockFileExcludesEveryOtherHandleUntilReleased) {
@@ -261,14 +247,18 @@ TEST_F(FileTest, DescriptorZeroServesLikeAnyOther) {
 const UTF16String kEmoji{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
 const char kEmojiUTF8[] = "\xF0\x9F\x98\x80";
 
-TEST_F(FileTest, NamesOutsideTheBasicPlaneReachTheDiskAsTheSameText) {
+TEST_F(FileTest, NamesOutsideTheBasicPlaneReachTheDiskAndAreListedAsTheSameText) {
+  EXPECT_TRUE(fs_.ListDirectory(Wide(temp_.path())).empty());
   const Dir folder(Dir(Wide(temp_.path())), Ascii("d") + kEmoji);
   folder.Create();
-  const File file(folder, kEmoji);
-  ASSERT_TRUE(file.Create(false));
+  ASSERT_TRUE(File(folder, kEmoji).Create(false));
+  testsupport::WriteAll(temp_ / "a", "");
   const auto onDisk = temp_.path() / std::filesystem::u8path(std::string("d") + kEmojiUTF8);
   EXPECT_TRUE(std::filesystem::is_regular_file(onDisk / std::filesystem::u8path(kEmojiUTF8)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()), {}), 1);
+  std::vector<UTF16String> names = fs_.ListDirectory(Wide(temp_.path()));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<UTF16String>{Ascii("a"), Ascii("d") + kEmoji}));
+  EXPECT_THROW(fs_.ListDirectory(Wide(temp_ / "missing")), FileError);
 }
 
 TEST_F(FileTest, UserDocsDirIsTheHostsChoiceThenTheEnvironmentAsUnicodeText) {

@@ -182,15 +182,6 @@ TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPendingPromiseSettledWhereTheI
   EXPECT_EQ(probe_.calls, 3);
 }
 
-TEST_F(ScriptCallDispatchTest, ThePoolRunsPromiseCallsOnAWorker) {
-  const auto item = MakeItem(kExecutor, probe_.Function());
-  Invoke(*item, *ObjectIn(kPromises));
-  const auto promise = PromiseIn(result_);
-  ASSERT_TRUE(promise);
-  EXPECT_EQ(promise->Wait().state, NativePromise::State::kResolved);
-  EXPECT_NE(probe_.thread, std::this_thread::get_id());
-}
-
 TEST_F(ScriptCallDispatchTest, APromiseCallThatCannotStartThrowsAndLeavesTheResultAlone) {
   result_[FromStd("kept")] = boost::make_shared<boost::any>(1);
   const auto object = ObjectIn(kPromises);
@@ -248,21 +239,6 @@ TEST_F(ScriptCallDispatchTest, AUITaskThatStartsAfterItsCallerLeftDoesNotRun) {
   EXPECT_EQ(PendingUITaskCount(), 1u);
   EXPECT_EQ(RunPendingUITasks(), 1u);
   EXPECT_EQ(probe_.calls, 0);
-}
-
-TEST_F(ScriptCallDispatchTest, ACallerThatStopsWaitingGetsNothingOrTheWholeResult) {
-  const auto item = MakeItem(kUI, probe_.Function());
-  item->SetSynchronousTimeout(0);
-  const auto object = ObjectIn(0);
-  {
-    UIThreadRunner runner(nullptr);
-    for (int i = 0; i < 100; ++i) {
-      result_.clear();
-      Invoke(*item, *object);  // the task may be running while the wait ends
-      EXPECT_TRUE(result_.empty() || (result_.size() == 1u && ResultIsTrue(result_)));
-    }
-  }
-  EXPECT_LE(probe_.calls, 100);
 }
 
 TEST_F(ScriptCallDispatchTest, CallsThatCannotRunDoNothing) {
