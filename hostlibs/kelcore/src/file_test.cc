@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -132,6 +133,8 @@ TEST_F(FileTest, CreatedFoldersSurviveAPowerLoss) {
   EXPECT_TRUE(user.Exists());
 }
 
+// Each read and write starts with errno at EINTR, as an earlier interrupted
+// call may leave it: a transfer that is over must not start again.
 TEST_F(FileTest, CreateWriteReadAndReplace) {
   const Dir dir(Wide(temp_.path()));
   const File file(dir, Ascii("state"));
@@ -142,6 +145,7 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
   EXPECT_FALSE(file.Create(true));  // exclusive: refused
   {
     OPlatformByteStream out(file, kStreamBinary);
+    errno = EINTR;
     out.WriteBlock("hello", 5);
     out.Flush();
     out.Close();
@@ -150,8 +154,10 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
     IPlatformByteStream in(file, kStreamBinary);
     ASSERT_EQ(in.Length(), 5u);
     char buffer[5];
+    errno = EINTR;
     in.ReadBlock(buffer, 5);
     EXPECT_EQ(std::string(buffer, 5), "hello");
+    errno = EINTR;
     EXPECT_THAT(FileErrorOf([&] { in.ReadBlock(buffer, 1); }), HasSubstr("ended early"));
   }
   const File next(dir, Ascii("next"));
