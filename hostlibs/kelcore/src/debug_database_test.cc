@@ -1,8 +1,10 @@
 #include "kelcore/debug/debug_database.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "kelcore/config/kel_exception.h"
+#include "testsupport/error_of.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::debug {
@@ -39,12 +41,9 @@ TEST_F(DebugDatabaseTest, LoadsASettingsFileVerbatim) {
 
 TEST_F(DebugDatabaseTest, BadSettingsFileChangesNothing) {
   testsupport::WriteAll(temp_ / "db", "A=1\nno equals sign\n");
-  try {
-    DebugDatabase::Instance().LoadFromFile((temp_ / "db").string());
-    FAIL() << "no error";
-  } catch (const config::kel_exception& e) {
-    EXPECT_NE(std::string(e.what()).find("line 2"), std::string::npos) << e.what();
-  }
+  EXPECT_THAT(testsupport::ErrorOf<config::kel_exception>(
+                  [&] { DebugDatabase::Instance().LoadFromFile((temp_ / "db").string()); }),
+              ::testing::HasSubstr("line 2"));
   EXPECT_EQ(Get("A"), "<none>");
   EXPECT_THROW(DebugDatabase::Instance().LoadFromFile((temp_ / "missing").string()),
                config::kel_exception);

@@ -20,6 +20,7 @@
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
+#include "testsupport/error_of.h"
 #include "testsupport/fault_file_system.h"
 #include "testsupport/memory_file_system.h"
 #include "testsupport/scoped_environment.h"
@@ -31,21 +32,11 @@ namespace kelcore::filesupport {
 namespace {
 
 using ::testing::HasSubstr;
+constexpr auto FileErrorOf = [](auto call) { return testsupport::ErrorOf<FileError>(call); };
 using testsupport::Wide;
 
 UTF16String Ascii(const std::string& text) {
   return string::AsciiToUTF16(text.data(), text.size());
-}
-
-// The message of the FileError that `call` throws, or "no error".
-template <typename Call>
-std::string FileErrorOf(Call call) {
-  try {
-    call();
-  } catch (const FileError& e) {
-    return e.what();
-  }
-  return "no error";
 }
 
 class FileTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include "kelscripting/engine/script_calls.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/script_exception.h"
+#include "testsupport/error_of.h"
 
 namespace kelscripting {
 namespace {
@@ -217,12 +218,9 @@ TEST(ScriptDefinitionsTest, ARegistrarHandsTheHostItsInitiatorUntilDestroyed) {
 TEST(ScriptCallsTest, ScriptCodeMakesObjectsAndCallsMethodsByName) {
   ScopedScriptDefinitions scope;
   scope.Get()->DefineObject<Widget>();
-  try {
-    engine::CreateScriptObject(*scope.Get(), FromStd("Gadget"), Context());
-    FAIL() << "an unknown class made an object";
-  } catch (const ScriptException& e) {
-    EXPECT_STREQ(e.what(), "no script class named \"Gadget\"");
-  }
+  EXPECT_EQ(testsupport::ErrorOf<ScriptException>(
+                [&] { engine::CreateScriptObject(*scope.Get(), FromStd("Gadget"), Context()); }),
+            "no script class named \"Gadget\"");
   EXPECT_THROW(engine::CreateScriptObject(*scope.Get(), FromStd("Widget"), nullptr),
                ScriptException);
 
@@ -232,12 +230,9 @@ TEST(ScriptCallsTest, ScriptCodeMakesObjectsAndCallsMethodsByName) {
   EXPECT_EQ(call.type, ScriptTransferTypeInfo::Of<bool>());
   EXPECT_TRUE(boost::any_cast<bool>(*GetScriptResult(call.values)));
   EXPECT_THROW(engine::CallScriptMethod(*object, FromStd("echo"), {}), ScriptArgumentException);
-  try {
-    engine::CallScriptMethod(*object, FromStd("nope"), {});
-    FAIL() << "an unknown method ran";
-  } catch (const ScriptException& e) {
-    EXPECT_STREQ(e.what(), "\"Widget\" has no method \"nope\"");
-  }
+  EXPECT_EQ(testsupport::ErrorOf<ScriptException>(
+                [&] { engine::CallScriptMethod(*object, FromStd("nope"), {}); }),
+            "\"Widget\" has no method \"nope\"");
 }
 
 }  // namespace

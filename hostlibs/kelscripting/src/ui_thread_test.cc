@@ -7,21 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport/scoped_ui_queue.h"
+
 namespace kelscripting::threads {
 namespace {
 
 class UIThreadTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(PendingUITaskCount(), 0u); }
-  void TearDown() override {
-    SetUIThreadAcceptsTasks(true);
-    while (PendingUITaskCount() > 0) {
-      try {
-        RunPendingUITasks();
-      } catch (...) {
-      }
-    }
-  }
+  testsupport::ScopedUIQueue queue_;
 };
 
 TEST_F(UIThreadTest, QueuedTasksRunInOrderOnlyWhenTheHostRunsThem) {
