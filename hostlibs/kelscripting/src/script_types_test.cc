@@ -56,6 +56,13 @@ TEST(PropertyTypeTest, StoresTheResultAndRecheckingCatchesAForeignType) {
                 [&] { ReValidatePropertyValue(result.GetTransferTypeInfo(), map); }),
             "the call's result is string where bool was declared");
   EXPECT_THROW(ReValidatePropertyValue(ScriptTransferTypeInfo(), map), ScriptException);
+
+  ScriptValueMap nothing;
+  SetScriptResult(nothing, Value(boost::any()));
+  EXPECT_NO_THROW(ReValidatePropertyValue(ScriptTransferTypeInfo(), nothing));
+  EXPECT_EQ(testsupport::ErrorOf<ScriptException>(
+                [&] { ReValidatePropertyValue(result.GetTransferTypeInfo(), nothing); }),
+            "the call's result is nothing where bool was declared");
 }
 
 }  // namespace
