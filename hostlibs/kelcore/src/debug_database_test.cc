@@ -1,10 +1,14 @@
 #include "kelcore/debug/debug_database.h"
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "kelcore/config/kel_exception.h"
 #include "testsupport/error_of.h"
+#include "testsupport/scoped_environment.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::debug {
@@ -48,6 +52,33 @@ TEST_F(DebugDatabaseTest, BadSettingsFileChangesNothing) {
   EXPECT_THROW(DebugDatabase::Instance().LoadFromFile((temp_ / "missing").string()),
                config::kel_exception);
 }
+
+#ifndef _WIN32
+// Windows runs of the suite go through an emulator, where the re-run of this
+// program that the test needs has not been tried.
+
+// The database is built on first use: only a fresh run of this program (the
+// death test's re-run of this body) sees the file that KEL_DEBUG_DATABASE
+// names; an empty name names no file.
+TEST(DebugDatabaseStartTest, TheFileTheEnvironmentNamesIsLoadedOnFirstUse) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  testsupport::TempDir temp;
+  testsupport::WriteAll(temp / "db", "A=1\n");
+  for (const std::string& named : {(temp / "db").string(), std::string()}) {
+    const testsupport::ScopedEnvironmentVariable variable("KEL_DEBUG_DATABASE", named.c_str());
+    const UTF8String expected = Bytes(named.empty() ? "<none>" : "1");
+    EXPECT_EXIT(
+        {
+          const bool loaded =
+              DebugDatabase::Instance().GetEntry(Bytes("A"), Bytes("<none>")) == expected;
+          std::filesystem::remove_all(temp.path());  // the re-run's own folder
+          std::_Exit(loaded ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << named;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace kelcore::debug
