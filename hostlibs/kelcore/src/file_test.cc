@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -250,6 +252,23 @@ TEST_F(FileTest, DescriptorZeroServesLikeAnyOther) {
   EXPECT_EQ(size, 1u);
   EXPECT_TRUE(synced);
   EXPECT_TRUE(zeroFreedAgain);
+}
+
+// Past the file-size limit (SIGXFSZ ignored) a write fails for good with
+// EFBIG: the error must end the write, not repeat it.
+TEST_F(FileTest, AWriteThatFailsThrowsInsteadOfRetrying) {
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 2;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  auto out = fs_.OpenForWrite(Wide(temp_ / "f"));
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string error = FileErrorOf([&] { out->Append("abcd", 4); });
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_THAT(error, HasSubstr("cannot write"));
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "f"), "ab");
 }
 #endif
 
