@@ -1,8 +1,14 @@
 #include "kelcore/debug/debug_database.h"
 
+#include <cstdlib>
+#include <filesystem>
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "kelcore/config/kel_exception.h"
+#include "testsupport/error_of.h"
+#include "testsupport/scoped_environment.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelcore::debug {
@@ -39,16 +45,40 @@ TEST_F(DebugDatabaseTest, LoadsASettingsFileVerbatim) {
 
 TEST_F(DebugDatabaseTest, BadSettingsFileChangesNothing) {
   testsupport::WriteAll(temp_ / "db", "A=1\nno equals sign\n");
-  try {
-    DebugDatabase::Instance().LoadFromFile((temp_ / "db").string());
-    FAIL() << "no error";
-  } catch (const config::kel_exception& e) {
-    EXPECT_NE(std::string(e.what()).find("line 2"), std::string::npos) << e.what();
-  }
+  EXPECT_THAT(testsupport::ErrorOf<config::kel_exception>(
+                  [&] { DebugDatabase::Instance().LoadFromFile((temp_ / "db").string()); }),
+              ::testing::HasSubstr("line 2"));
   EXPECT_EQ(Get("A"), "<none>");
   EXPECT_THROW(DebugDatabase::Instance().LoadFromFile((temp_ / "missing").string()),
                config::kel_exception);
 }
+
+#ifndef _WIN32
+// Windows runs of the suite go through an emulator, where the re-run of this
+// program that the test needs has not been tried.
+
+// The database is built on first use: only a fresh run of this program (the
+// death test's re-run of this body) sees the file that KEL_DEBUG_DATABASE
+// names; an empty name names no file.
+TEST(DebugDatabaseStartTest, TheFileTheEnvironmentNamesIsLoadedOnFirstUse) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  testsupport::TempDir temp;
+  testsupport::WriteAll(temp / "db", "A=1\n");
+  for (const std::string& named : {(temp / "db").string(), std::string()}) {
+    const testsupport::ScopedEnvironmentVariable variable("KEL_DEBUG_DATABASE", named.c_str());
+    const UTF8String expected = Bytes(named.empty() ? "<none>" : "1");
+    EXPECT_EXIT(
+        {
+          const bool loaded =
+              DebugDatabase::Instance().GetEntry(Bytes("A"), Bytes("<none>")) == expected;
+          std::filesystem::remove_all(temp.path());  // the re-run's own folder
+          std::_Exit(loaded ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << named;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace kelcore::debug

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -9,9 +11,11 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "kelcore/config/windows_api.h"
@@ -19,6 +23,7 @@
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
+#include "testsupport/error_of.h"
 #include "testsupport/fault_file_system.h"
 #include "testsupport/memory_file_system.h"
 #include "testsupport/scoped_environment.h"
@@ -28,6 +33,8 @@
 namespace kelcore::filesupport {
 namespace {
 
+using ::testing::HasSubstr;
+constexpr auto FileErrorOf = [](auto call) { return testsupport::ErrorOf<FileError>(call); };
 using testsupport::Wide;
 
 UTF16String Ascii(const std::string& text) {
@@ -72,16 +79,19 @@ TEST_F(FileTest, DirCreatesMissingParentsAndRefusesToCreateOverAFile) {
   testsupport::WriteAll(temp_ / "plain", "x");
   const Dir blocked(root, Ascii("plain"));
   EXPECT_FALSE(blocked.Exists());
-  try {
-    blocked.Create();
-    FAIL() << "no error";
-  } catch (const FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("plain"), std::string::npos) << e.what();
-  }
+  EXPECT_THAT(FileErrorOf([&] { blocked.Create(); }), HasSubstr("plain"));
 }
 
-TEST_F(FileTest, ParentIsThePathUpToTheLastSeparatorBeforeTrailingOnes) {
+TEST_F(FileTest, JoinAddsOneSeparatorWhereNoneIsAndParentCutsAtTheLastOne) {
   const std::string s(1, static_cast<char>(kPathSeparator));
+  const struct {
+    std::string folder, joined;
+  } joins[] = {{"", "n"}, {"d", "d" + s + "n"}, {"d" + s, "d" + s + "n"}, {"d/", "d/n"}};
+  for (const auto& row : joins) {
+    SCOPED_TRACE(row.folder);
+    EXPECT_EQ(File(Dir(Ascii(row.folder)), Ascii("n")).FullPath(), Ascii(row.joined));
+    EXPECT_EQ(Dir(Dir(Ascii(row.folder)), Ascii("n")).FullPath(), Ascii(row.joined));
+  }
   const struct {
     std::string path, parent;
   } rows[] = {
@@ -116,6 +126,8 @@ TEST_F(FileTest, CreatedFoldersSurviveAPowerLoss) {
   EXPECT_TRUE(user.Exists());
 }
 
+// Each read and write starts with errno at EINTR, as an earlier interrupted
+// call may leave it: a transfer that is over must not start again.
 TEST_F(FileTest, CreateWriteReadAndReplace) {
   const Dir dir(Wide(temp_.path()));
   const File file(dir, Ascii("state"));
@@ -126,6 +138,7 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
   EXPECT_FALSE(file.Create(true));  // exclusive: refused
   {
     OPlatformByteStream out(file, kStreamBinary);
+    errno = EINTR;
     out.WriteBlock("hello", 5);
     out.Flush();
     out.Close();
@@ -134,9 +147,11 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
     IPlatformByteStream in(file, kStreamBinary);
     ASSERT_EQ(in.Length(), 5u);
     char buffer[5];
+    errno = EINTR;
     in.ReadBlock(buffer, 5);
     EXPECT_EQ(std::string(buffer, 5), "hello");
-    EXPECT_THROW(in.ReadBlock(buffer, 1), FileError);  // past the end
+    errno = EINTR;
+    EXPECT_THAT(FileErrorOf([&] { in.ReadBlock(buffer, 1); }), HasSubstr("ended early"));
   }
   const File next(dir, Ascii("next"));
   testsupport::WriteAll(temp_ / "next", "bye");
@@ -147,25 +162,33 @@ TEST_F(FileTest, CreateWriteReadAndReplace) {
   EXPECT_FALSE(file.Delete());
 }
 
-TEST_F(FileTest, AFolderIsNotAFile) {
+// A lone surrogate would reach the disk as some other name, if at all.
+TEST_F(FileTest, NeitherAFolderNorAPathThatIsNotUTF16IsTakenForAFile) {
   std::filesystem::create_directory(temp_ / "folder");
   testsupport::WriteAll(temp_ / "folder" / "inside", "x");
-  const File file(Wide(temp_ / "folder"), StorageType::kLocal);
-  EXPECT_FALSE(file.Exists());
-  EXPECT_FALSE(file.Create(false));
-  EXPECT_FALSE(file.Delete());
+  const UTF16String folder = Wide(temp_ / "folder");
+  const UTF16String bad = Wide(temp_.path()) + kPathSeparator + static_cast<wchar_t>(0xD800);
+  std::vector<UTF16String> notFiles{folder, bad};
+#ifndef _WIN32
+  notFiles.push_back(Ascii("/dev/null"));  // opens as a file would, then is refused by its type
+#endif
+  for (const UTF16String& path : notFiles) {
+    EXPECT_FALSE(fs_.CreateFile(path, false));
+    EXPECT_THROW(fs_.OpenForRead(path), FileError);
+    EXPECT_THROW(fs_.OpenForWrite(path), FileError);
+    EXPECT_THROW(fs_.CreateNewFile(path, UTF16String()), FileError);
+    EXPECT_THROW(fs_.LockFile(path), FileError);
+  }
+  EXPECT_FALSE(File(folder, StorageType::kLocal).Exists());
+  EXPECT_FALSE(File(folder, StorageType::kLocal).Delete());
+  EXPECT_THAT(FileErrorOf([&] { fs_.OpenForRead(folder); }), HasSubstr("not a regular file"));
+  EXPECT_THROW(fs_.Stat(bad), FileError);
+  EXPECT_THROW(fs_.CreateDirectory(bad), FileError);
+  EXPECT_THROW(fs_.ListDirectory(bad), FileError);
   EXPECT_THROW(IPlatformByteStream(File(Wide(temp_ / "missing"), StorageType::kLocal), 1),
                FileError);
-  try {
-    fs_.OpenForRead(file.FullPath());
-    FAIL() << "no error";
-  } catch (const FileError& e) {
-    EXPECT_NE(std::string(e.what()).find("not a regular file"), std::string::npos) << e.what();
-  }
-  EXPECT_THROW(fs_.OpenForWrite(file.FullPath()), FileError);
-  EXPECT_THROW(fs_.CreateNewFile(file.FullPath(), UTF16String()), FileError);
-  EXPECT_THROW(fs_.LockFile(file.FullPath()), FileError);
   EXPECT_EQ(testsupport::ReadAll(temp_ / "folder" / "inside"), "x");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()), {}), 1);
 }
 
 TEST_F(FileTest, CreateNewFileNeverOpensWhatIsThereAndCopiesPermissions) {
@@ -183,32 +206,6 @@ TEST_F(FileTest, CreateNewFileNeverOpensWhatIsThereAndCopiesPermissions) {
   fs_.CreateNewFile(Wide(temp_ / "copy"), path)->Close();
   EXPECT_EQ(sf::status(temp_ / "copy").permissions(), unusual);
 #endif
-}
-
-TEST_F(FileTest, ListDirectoryNamesEveryEntryOnce) {
-  EXPECT_TRUE(fs_.ListDirectory(Wide(temp_.path())).empty());
-  testsupport::WriteAll(temp_ / "a", "");
-  std::filesystem::create_directory(temp_ / "sub");
-  const UTF16String emoji{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
-  ASSERT_TRUE(fs_.CreateFile(Wide(temp_.path()) + kPathSeparator + emoji, true));
-  std::vector<UTF16String> names = fs_.ListDirectory(Wide(temp_.path()));
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<UTF16String>{Ascii("a"), Ascii("sub"), emoji}));
-  EXPECT_THROW(fs_.ListDirectory(Wide(temp_ / "missing")), FileError);
-}
-
-// A lone surrogate would reach the disk as some other name, if at all.
-TEST_F(FileTest, PathsThatAreNotUTF16AreRefused) {
-  const UTF16String bad = Wide(temp_.path()) + kPathSeparator + static_cast<wchar_t>(0xD800);
-  EXPECT_THROW(fs_.Stat(bad), FileError);
-  EXPECT_FALSE(fs_.CreateFile(bad, false));
-  EXPECT_THROW(fs_.CreateDirectory(bad), FileError);
-  EXPECT_THROW(fs_.OpenForRead(bad), FileError);
-  EXPECT_THROW(fs_.OpenForWrite(bad), FileError);
-  EXPECT_THROW(fs_.CreateNewFile(bad, UTF16String()), FileError);
-  EXPECT_THROW(fs_.LockFile(bad), FileError);
-  EXPECT_THROW(fs_.ListDirectory(bad), FileError);
-  EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
 }
 
 TEST_F(FileTest, LockFileExcludesEveryOtherHandleUntilReleased) {
@@ -238,10 +235,14 @@ TEST_F(FileTest, DescriptorZeroServesLikeAnyOther) {
   ::close(0);
   std::uint64_t size = 0;
   bool synced = false;
+  bool zeroFreedAgain = false;
   try {
     size = fs_.OpenForRead(Wide(temp_ / "f"))->Size();
     fs_.SyncDirectory(Wide(temp_.path()));
     synced = true;
+    fs_.OpenForWrite(Wide(temp_ / "f"));  // closed by its destructor
+    fs_.CreateNewFile(Wide(temp_ / "g"), UTF16String())->Close();
+    zeroFreedAgain = ::fcntl(0, F_GETFD) == -1;
   } catch (const FileError&) {
   }
   if (input >= 0) {
@@ -250,6 +251,24 @@ TEST_F(FileTest, DescriptorZeroServesLikeAnyOther) {
   }
   EXPECT_EQ(size, 1u);
   EXPECT_TRUE(synced);
+  EXPECT_TRUE(zeroFreedAgain);
+}
+
+// Past the file-size limit (SIGXFSZ ignored) a write fails for good with
+// EFBIG: the error must end the write, not repeat it.
+TEST_F(FileTest, AWriteThatFailsThrowsInsteadOfRetrying) {
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 2;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  auto out = fs_.OpenForWrite(Wide(temp_ / "f"));
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const std::string error = FileErrorOf([&] { out->Append("abcd", 4); });
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_THAT(error, HasSubstr("cannot write"));
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "f"), "ab");
 }
 #endif
 
@@ -261,14 +280,18 @@ TEST_F(FileTest, DescriptorZeroServesLikeAnyOther) {
 const UTF16String kEmoji{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
 const char kEmojiUTF8[] = "\xF0\x9F\x98\x80";
 
-TEST_F(FileTest, NamesOutsideTheBasicPlaneReachTheDiskAsTheSameText) {
+TEST_F(FileTest, NamesOutsideTheBasicPlaneReachTheDiskAndAreListedAsTheSameText) {
+  EXPECT_TRUE(fs_.ListDirectory(Wide(temp_.path())).empty());
   const Dir folder(Dir(Wide(temp_.path())), Ascii("d") + kEmoji);
   folder.Create();
-  const File file(folder, kEmoji);
-  ASSERT_TRUE(file.Create(false));
+  ASSERT_TRUE(File(folder, kEmoji).Create(false));
+  testsupport::WriteAll(temp_ / "a", "");
   const auto onDisk = temp_.path() / std::filesystem::u8path(std::string("d") + kEmojiUTF8);
   EXPECT_TRUE(std::filesystem::is_regular_file(onDisk / std::filesystem::u8path(kEmojiUTF8)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()), {}), 1);
+  std::vector<UTF16String> names = fs_.ListDirectory(Wide(temp_.path()));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<UTF16String>{Ascii("a"), Ascii("d") + kEmoji}));
+  EXPECT_THROW(fs_.ListDirectory(Wide(temp_ / "missing")), FileError);
 }
 
 TEST_F(FileTest, UserDocsDirIsTheHostsChoiceThenTheEnvironmentAsUnicodeText) {

@@ -16,31 +16,17 @@ namespace {
 TEST(JsonSuiteTest, EveryDocumentHasItsExpectedOutcome) {
   const auto folder = testsupport::JsonSuiteFolder();
   ASSERT_TRUE(std::filesystem::is_directory(folder)) << "JSON test suite not found at " << folder;
-  int accepted = 0, rejected = 0, either = 0;
+  const std::string lonelyNull = "y_structure_lonely_null.json";  // the null pointer by definition
+  int documents = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
-    const auto parsed = JSONParse(string::FromStd(testsupport::ReadAll(entry.path())));
-    switch (name[0]) {
-      case 'y':
-        // The document `null` parses to the null pointer by definition.
-        if (name == "y_structure_lonely_null.json") {
-          EXPECT_FALSE(parsed);
-        } else {
-          EXPECT_TRUE(parsed) << name;
-        }
-        ++accepted;
-        break;
-      case 'n':
-        EXPECT_FALSE(parsed) << name;
-        ++rejected;
-        break;
-      default:
-        ++either;
+    const bool parsed = JSONParse(string::FromStd(testsupport::ReadAll(entry.path()))) != nullptr;
+    if (name[0] == 'y' || name[0] == 'n') {
+      EXPECT_EQ(parsed, name[0] == 'y' && name != lonelyNull) << name;
     }
+    ++documents;
   }
-  EXPECT_GT(accepted, 90);
-  EXPECT_GT(rejected, 150);
-  EXPECT_GT(either, 10);
+  EXPECT_GT(documents, 300);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ TEST(JsonTest, BadInputGivesNullNeverThrows) {
   // Beyond a double's range there is nothing to write back.
   EXPECT_FALSE(JSONParse(Bytes("[-1e+9999]")));
   EXPECT_FALSE(JSONParse(Bytes("{\"a\":1e400}")));
+  EXPECT_FALSE(JSONParse(Bytes("1e400")));                  // also when it ends the document
   EXPECT_FALSE(JSONParse(Bytes("{\"m\":1e568,\"m\":1}")));  // also when replaced later
   EXPECT_TRUE(JSONParse(Bytes("[1e308,1e-400]")));
 }

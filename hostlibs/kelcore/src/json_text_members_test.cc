@@ -54,20 +54,8 @@ TEST(JsonTextMembersTest, ReadsMembersInObjectOrderWithTheLastOfEqualNames) {
                             R"("e":"q\"\u00e9\t","z":null,"":""})")),
             "=|B=2|a#|b=3|e=q\"\xC3\xA9\t|n#|o#|z#|");
   EXPECT_TRUE(JSONParseTextMembers(Bytes("{}"))->empty());
-}
-
-TEST(JsonTextMembersTest, RejectsWhatJsonParseRejectsAndEveryTopLevelOtherThanAnObject) {
-  for (const char* text : {"", "{", "{\"a\":}", "{\"a\":1} x", "null", "[]", "\"s\"", "7", "true",
-                           "{\"a\":\"b\"", "{\"a\" \"b\"}", "{'a':'b'}", "{\"a\":\"b\",}"}) {
-    EXPECT_FALSE(JSONParseTextMembers(Bytes(text))) << text;
-  }
-  EXPECT_FALSE(JSONParseTextMembers(Bytes("{\"a\":\"\xC3\x28\"}")));  // not UTF-8
-  EXPECT_FALSE(JSONParseTextMembers(Bytes("{\"\xFF\":\"x\"}")));
-  const std::string deep = "{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}";
-  EXPECT_TRUE(JSONParseTextMembers(Bytes(deep)));
-  EXPECT_FALSE(
-      JSONParseTextMembers(Bytes("{\"a\":" + std::string(64, '[') + std::string(64, ']') + "}")));
-  EXPECT_EQ(JSONParseTextMembers(Bytes(" {\"a\":\"b\"} \n"))->size(), 1u);
+  const std::string deepest = "{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}";
+  EXPECT_EQ(JSONParseTextMembers(Bytes(deepest))->size(), 1u);
 }
 
 // Texts longer than the parser's buffer arrive in parts.
@@ -101,8 +89,9 @@ TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
   EXPECT_GT(compared, 500);
 }
 
+// What else is rejected, and what is not, the parsing-suite test shows.
 TEST(JsonTextMembersTest, AFailureSaysWhereAndWhy) {
-  const std::string deep = std::string(65, '[') + std::string(65, ']');
+  const std::string deep = std::string(64, '[') + std::string(64, ']');
   const std::tuple<std::string, std::size_t, std::string> cases[] = {
       {"", 0, "the document ends before it is complete"},
       {"{\"a\":\"b\"", 8, "the document ends before it is complete"},

@@ -42,22 +42,18 @@ class Skippable : public InitializerRegistrar {
 
 TEST(StartupRegistryTest, RunAllOrdersDependenciesAndShutsDownInReverse) {
   std::string trace;
+  const auto note = [&trace](const char* step) {
+    return [&trace, step] {
+      trace += step;
+      return true;
+    };
+  };
   std::array<DependencyNamePacket, 16> needsBase{};
   needsBase[0].name = "test.base";
-  InitializerRegistrar top(
-      "test.top", kInitializerContextApplication,
-      [&] {
-        trace += "init-top ";
-        return true;
-      },
-      [&] { trace += "down-top "; }, [&] { trace += "ready-top "; }, needsBase);
-  InitializerRegistrar base(
-      "test.base", kInitializerContextApplication,
-      [&] {
-        trace += "init-base ";
-        return true;
-      },
-      [&] { trace += "down-base "; }, {}, {});
+  InitializerRegistrar top("test.top", kInitializerContextApplication, note("init-top "),
+                           note("down-top "), note("ready-top "), needsBase);
+  InitializerRegistrar base("test.base", kInitializerContextApplication, note("init-base "),
+                            note("down-base "), {}, {});
   Skippable optional("test.optional", kInitializerContextNone, [] { return false; }, {}, {}, {});
   EXPECT_TRUE(StartupRegistry::RunAll());
   StartupRegistry::ShutdownAll();

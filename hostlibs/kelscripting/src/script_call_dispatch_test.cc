@@ -16,6 +16,8 @@
 #include "kelscripting/script_exception.h"
 #include "kelscripting/script_object.h"
 #include "kelscripting/threads/ui_thread.h"
+#include "testsupport/error_of.h"
+#include "testsupport/scoped_ui_queue.h"
 
 namespace kelscripting::definition {
 namespace {
@@ -73,12 +75,6 @@ class QueueExecutor : public AsyncExecutor {
   std::vector<boost::function<void()>> tasks;
 };
 
-class UIRefusal {
- public:
-  UIRefusal() { threads::SetUIThreadAcceptsTasks(false); }
-  ~UIRefusal() { threads::SetUIThreadAcceptsTasks(true); }
-};
-
 boost::intrusive_ptr<Item> MakeItem(Item::Flags flags, Item::Function primary) {
   boost::intrusive_ptr<Item> item(
       new Item(flags, FromStd("probe"), PropertyType<bool>(), {}, FromStd("")));
@@ -115,7 +111,6 @@ std::string RejectionText(const NativePromise& promise) {
 class ScriptCallDispatchTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(PendingUITaskCount(), 0u); }
-  void TearDown() override { RunPendingUITasks(); }
 
   // Invokes `item` on `object` with no arguments.
   ScriptTransferTypeInfo Invoke(Item& item, ScriptObjectBase& object) {
@@ -125,6 +120,7 @@ class ScriptCallDispatchTest : public ::testing::Test {
   ScriptArgumentList arguments_;
   ScriptValueMap result_;
   Probe probe_;
+  testsupport::ScopedUIQueue queue_;  // after probe_, whose function queued tasks call
 };
 
 // Outside promise contexts a call answers synchronously: at once on the
@@ -182,25 +178,12 @@ TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPendingPromiseSettledWhereTheI
   EXPECT_EQ(probe_.calls, 3);
 }
 
-TEST_F(ScriptCallDispatchTest, ThePoolRunsPromiseCallsOnAWorker) {
-  const auto item = MakeItem(kExecutor, probe_.Function());
-  Invoke(*item, *ObjectIn(kPromises));
-  const auto promise = PromiseIn(result_);
-  ASSERT_TRUE(promise);
-  EXPECT_EQ(promise->Wait().state, NativePromise::State::kResolved);
-  EXPECT_NE(probe_.thread, std::this_thread::get_id());
-}
-
 TEST_F(ScriptCallDispatchTest, APromiseCallThatCannotStartThrowsAndLeavesTheResultAlone) {
   result_[FromStd("kept")] = boost::make_shared<boost::any>(1);
   const auto object = ObjectIn(kPromises);
-  auto message = [&](Item::Flags flags) -> std::string {
-    try {
-      Invoke(*MakeItem(flags, probe_.Function()), *object);
-    } catch (const InternalErrorException& e) {
-      return e.what();
-    }
-    return "started";
+  auto message = [&](Item::Flags flags) {
+    return testsupport::ErrorOf<InternalErrorException>(
+        [&] { Invoke(*MakeItem(flags, probe_.Function()), *object); });
   };
   {
     const ScopedExecutorFactory none([] { return boost::shared_ptr<AsyncExecutor>(); });
@@ -213,10 +196,8 @@ TEST_F(ScriptCallDispatchTest, APromiseCallThatCannotStartThrowsAndLeavesTheResu
     const ScopedExecutorFactory factory([refusing] { return refusing; });
     EXPECT_THAT(message(kExecutor), HasSubstr("the CPU-bound executor refused it"));
   }
-  {
-    const UIRefusal refusal;
-    EXPECT_THAT(message(kUI), HasSubstr("the UI thread refused it"));
-  }
+  threads::SetUIThreadAcceptsTasks(false);  // until queue_ ends
+  EXPECT_THAT(message(kUI), HasSubstr("the UI thread refused it"));
   EXPECT_EQ(result_.size(), 1u);
   EXPECT_EQ(result_.count(FromStd("kept")), 1u);
   EXPECT_EQ(probe_.calls, 0);
@@ -248,21 +229,6 @@ TEST_F(ScriptCallDispatchTest, AUITaskThatStartsAfterItsCallerLeftDoesNotRun) {
   EXPECT_EQ(PendingUITaskCount(), 1u);
   EXPECT_EQ(RunPendingUITasks(), 1u);
   EXPECT_EQ(probe_.calls, 0);
-}
-
-TEST_F(ScriptCallDispatchTest, ACallerThatStopsWaitingGetsNothingOrTheWholeResult) {
-  const auto item = MakeItem(kUI, probe_.Function());
-  item->SetSynchronousTimeout(0);
-  const auto object = ObjectIn(0);
-  {
-    UIThreadRunner runner(nullptr);
-    for (int i = 0; i < 100; ++i) {
-      result_.clear();
-      Invoke(*item, *object);  // the task may be running while the wait ends
-      EXPECT_TRUE(result_.empty() || (result_.size() == 1u && ResultIsTrue(result_)));
-    }
-  }
-  EXPECT_LE(probe_.calls, 100);
 }
 
 TEST_F(ScriptCallDispatchTest, CallsThatCannotRunDoNothing) {

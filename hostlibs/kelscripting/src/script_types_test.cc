@@ -7,6 +7,7 @@
 #include "kelscripting/script_exception.h"
 #include "kelscripting/types/parameter_type.h"
 #include "kelscripting/types/property_type.h"
+#include "testsupport/error_of.h"
 
 namespace kelscripting {
 namespace {
@@ -18,12 +19,7 @@ ScriptValue Value(const boost::any& any) { return boost::make_shared<boost::any>
 
 std::string ArgumentError(const ParameterType<bool>& type, std::size_t index,
                           const ScriptArgumentList& arguments) {
-  try {
-    type.Validate(index, arguments);
-  } catch (const ScriptArgumentException& e) {
-    return e.what();
-  }
-  return "no error";
+  return testsupport::ErrorOf<ScriptArgumentException>([&] { type.Validate(index, arguments); });
 }
 
 TEST(ParameterTypeTest, GivesTheArgumentOfItsTypeOrNamesWhatIsWrong) {
@@ -56,13 +52,17 @@ TEST(PropertyTypeTest, StoresTheResultAndRecheckingCatchesAForeignType) {
 
   PropertyType<UTF8String>().Validate(FromStd("late"), &map);  // replaces the bool
   ASSERT_EQ(map.size(), 1u);
-  try {
-    ReValidatePropertyValue(result.GetTransferTypeInfo(), map);
-    FAIL() << "a string result passed as bool";
-  } catch (const ScriptException& e) {
-    EXPECT_STREQ(e.what(), "the call's result is string where bool was declared");
-  }
+  EXPECT_EQ(testsupport::ErrorOf<ScriptException>(
+                [&] { ReValidatePropertyValue(result.GetTransferTypeInfo(), map); }),
+            "the call's result is string where bool was declared");
   EXPECT_THROW(ReValidatePropertyValue(ScriptTransferTypeInfo(), map), ScriptException);
+
+  ScriptValueMap nothing;
+  SetScriptResult(nothing, Value(boost::any()));
+  EXPECT_NO_THROW(ReValidatePropertyValue(ScriptTransferTypeInfo(), nothing));
+  EXPECT_EQ(testsupport::ErrorOf<ScriptException>(
+                [&] { ReValidatePropertyValue(result.GetTransferTypeInfo(), nothing); }),
+            "the call's result is nothing where bool was declared");
 }
 
 }  // namespace

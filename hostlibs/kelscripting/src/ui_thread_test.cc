@@ -7,21 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport/scoped_ui_queue.h"
+
 namespace kelscripting::threads {
 namespace {
 
 class UIThreadTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(PendingUITaskCount(), 0u); }
-  void TearDown() override {
-    SetUIThreadAcceptsTasks(true);
-    while (PendingUITaskCount() > 0) {
-      try {
-        RunPendingUITasks();
-      } catch (...) {
-      }
-    }
-  }
+  testsupport::ScopedUIQueue queue_;
 };
 
 TEST_F(UIThreadTest, QueuedTasksRunInOrderOnlyWhenTheHostRunsThem) {
@@ -41,6 +35,7 @@ TEST_F(UIThreadTest, QueuedTasksRunInOrderOnlyWhenTheHostRunsThem) {
 
 TEST_F(UIThreadTest, RefusedAndEmptyTasksAreNotQueued) {
   EXPECT_FALSE(CallFunctionOnUIThread(boost::function<void()>()));
+  EXPECT_FALSE(DirectVoidCallOnUIThread(boost::function<void()>(), -1));
   SetUIThreadAcceptsTasks(false);
   EXPECT_FALSE(CallFunctionOnUIThread([] {}));
   EXPECT_FALSE(DirectVoidCallOnUIThread([] {}, -1));
@@ -64,13 +59,15 @@ TEST_F(UIThreadTest, DirectCallOnTheUIThreadRunsAtOnce) {
   EXPECT_TRUE(ran);
 }
 
-// A second runner serves as the first did: stopping one leaves no trace.
+// A second runner serves as the first did: stopping one leaves no trace. The
+// second waits with a timeout that a finished task never reaches.
 TEST_F(UIThreadTest, DirectCallWaitsForTheRunnerThread) {
   std::atomic<int> runs{0};
   for (int runnerNumber = 0; runnerNumber < 2; ++runnerNumber) {
     UIThreadRunner runner(nullptr);
     for (int i = 0; i < 50; ++i) {
-      ASSERT_TRUE(DirectVoidCallOnUIThread([&] { runs.fetch_add(1); }, -1));
+      ASSERT_TRUE(
+          DirectVoidCallOnUIThread([&] { runs.fetch_add(1); }, runnerNumber == 0 ? -1 : 600000));
       ASSERT_EQ(runs.load(), 50 * runnerNumber + i + 1);  // finished before the call returned
     }
   }
