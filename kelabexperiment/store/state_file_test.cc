@@ -77,7 +77,7 @@ TEST_F(StateFileTest, AFolderAtTheStatePathIsAnErrorAndLeftAlone) {
   testsupport::WriteAll(folder / "inside", "x");
   const UTF8String path = T(folder.u8string());
   EXPECT_THROW(ExperimentStore{path}, FileError);
-  EXPECT_THROW(UpdateStateFile(path, {}, [](RecordMap&) {}), FileError);
+  EXPECT_THROW(StateFileTransaction{path}, FileError);
   EXPECT_EQ(testsupport::ReadAll(folder / "inside"), "x");
 }
 
@@ -253,7 +253,7 @@ TEST_F(StateFileTest, LinksFifosAndModes) {
   const auto fifo = temp_ / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_THROW(ExperimentStore{T(fifo.u8string())}, FileError);
-  EXPECT_THROW(UpdateStateFile(T(fifo.u8string()), {}, [](RecordMap&) {}), FileError);
+  EXPECT_THROW(StateFileTransaction{T(fifo.u8string())}, FileError);
 }
 #endif
 

@@ -1,8 +1,10 @@
 #include "store/state_file_transaction.h"
 
+#include <functional>
+#include <string_view>
+
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "store/state_file.h"
 
@@ -10,6 +12,7 @@ namespace kelabexperiment {
 namespace {
 
 using kelcore::filesupport::CurrentFileSystem;
+using kelcore::filesupport::FileError;
 
 // Every writer makes its temporary file while holding the lock, so one found
 // by the lock's holder was left by a writer that died. Only regular files
@@ -27,45 +30,62 @@ void RemoveStaleTemporaries(const kelcore::filesupport::File& state) {
   }
 }
 
-// The records in the file, or none when it is not a readable state file.
-boost::optional<RecordMap> ReadRecords(const UTF8String& path) {
-  try {
-    return LoadStateFile(path);
-  } catch (const boost::bad_any_cast&) {
-  } catch (const StateFileLimitError&) {
-  }
-  return boost::none;
-}
-
-RecordMap Update(const UTF8String& path, const RecordMap& fallback,
-                 const std::function<void(RecordMap&)>& change) {
-  const kelcore::filesupport::File state = StateFileAt(path);
-  UTF8String lockPath = path;
-  lockPath.append(kelcore::string::FromStd(".lock"));
-  const auto lock = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
-  RemoveStaleTemporaries(state);
-
-  boost::optional<RecordMap> records = ReadRecords(path);
-  if (!records) {
-    StateFileAt(UniqueSiblingPath(path, "unreadable")).ReplaceWith(state);
-    records = fallback;
-  }
-  change(*records);
-  WriteStateFileAtomically(path, SerializeState(*records, path));
-  return std::move(*records);
-}
-
 }  // namespace
 
-RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
-                          const std::function<void(RecordMap&)>& change) {
+StateFingerprint FingerprintOf(const UTF8String& text) {
+  return {text.size(), std::hash<std::string_view>{}(kelcore::string::View(text))};
+}
+
+template <typename Step>
+auto StateFileTransaction::Named(const Step& step) -> decltype(step()) {
   try {
-    return Update(path, fallback, change);
-  } catch (const kelcore::filesupport::FileError& e) {
-    // One message that names the state file, whichever step failed.
-    throw kelcore::filesupport::FileError("cannot save the state file '" +
-                                          kelcore::string::ToStd(path) + "': " + e.what());
+    return step();
+  } catch (const FileError& e) {
+    throw FileError("cannot save the state file '" + kelcore::string::ToStd(path_) +
+                    "': " + e.what());
   }
+}
+
+StateFileTransaction::StateFileTransaction(const UTF8String& path) : path_(path) {
+  Named([&] {
+    const kelcore::filesupport::File state = StateFileAt(path_);
+    UTF8String lockPath = path_;
+    lockPath.append(kelcore::string::FromStd(".lock"));
+    lock_ = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
+    RemoveStaleTemporaries(state);
+    try {
+      text_ = ReadStateFile(path_);
+    } catch (const StateFileLimitError&) {
+      oversized_ = true;  // moved aside by Records, like a malformed file
+    }
+  });
+}
+
+boost::optional<StateFingerprint> StateFileTransaction::Found() const {
+  if (oversized_) return boost::none;
+  return FingerprintOf(text_);
+}
+
+RecordMap StateFileTransaction::Records(const RecordMap& fallback) {
+  if (!oversized_) {
+    if (text_.empty()) return RecordMap();
+    try {
+      return ParseStateText(text_, path_);
+    } catch (const boost::bad_any_cast&) {
+    } catch (const StateFileLimitError&) {
+    }
+  }
+  Named(
+      [&] { StateFileAt(UniqueSiblingPath(path_, "unreadable")).ReplaceWith(StateFileAt(path_)); });
+  return fallback;
+}
+
+StateFingerprint StateFileTransaction::Write(const RecordMap& records) {
+  return Named([&] {
+    const UTF8String text = SerializeState(records, path_);
+    WriteStateFileAtomically(path_, text);
+    return FingerprintOf(text);
+  });
 }
 
 }  // namespace kelabexperiment
