@@ -9,6 +9,7 @@
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/serialization/json_object_writer.h"
 #include "kelcore/serialization/json_text_members.h"
+#include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
 #include "store/record_codec.h"
 
@@ -24,6 +25,28 @@ constexpr kelcore::filesupport::Flags kStreamFlags = kelcore::filesupport::kStre
 
 std::string ForMessage(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
+}
+
+// The records of a text as the store writes it, in one pass: members in
+// ascending byte order, each a well-formed record (ReadWellFormedRecord), at
+// most kMaxStateFileRecords. None for any other text, which the thorough
+// reader then takes on (and says what is wrong with it).
+boost::optional<RecordMap> ReadWrittenState(const UTF8String& text) {
+  RecordMap records;
+  auto visit = [&](std::string_view experimentId, std::string_view recordText) {
+    if (records.size() == kMaxStateFileRecords) return false;
+    if (!records.empty() && !(kelcore::string::View(records.rbegin()->first) < experimentId)) {
+      return false;
+    }
+    boost::optional<VariationRecord> record = ReadWellFormedRecord(recordText);
+    if (!record) return false;
+    records.emplace_hint(records.end(), kelcore::string::FromStd(experimentId), std::move(*record));
+    return true;
+  };
+  if (!kelcore::serialization::VisitJSONTextMembers(kelcore::string::View(text), visit)) {
+    return boost::none;
+  }
+  return records;
 }
 
 }  // namespace
@@ -72,6 +95,7 @@ UTF8String ReadStateFile(const UTF8String& path) {
 }
 
 RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
+  if (boost::optional<RecordMap> records = ReadWrittenState(text)) return std::move(*records);
   boost::optional<kelcore::serialization::JsonTextMembers> members;
   kelcore::serialization::JsonParseFailure failure;
   try {
