@@ -180,6 +180,18 @@ TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
   }
 }
 
+// Members out of order and a repeated identifier: ordered by identifier, the
+// last of equal ones kept, as for any JSON object.
+TEST(StateFileTextTest, UnorderedMembersAreOrderedAndTheLastOfEqualOnesKept) {
+  const RecordMap records = ParseStateText(
+      T(R"({"b":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})"),
+      T("f"));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records.begin()->first, T("a"));
+  EXPECT_EQ(records.begin()->second.variation, VariationKind::Challenger);
+  EXPECT_EQ(records.at(T("b")).variation, VariationKind::ForcedControl);
+}
+
 TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   std::string many = "{";
   for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {
