@@ -121,24 +121,45 @@ struct FileHandler : Refusing {
   bool naming = false;
 };
 
+bool NeedsEscape(char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; }
+
+// Appends runs of plain bytes whole and escapes the rest as Boost.JSON does.
 void AppendEscaped(std::string& out, const std::string& text) {
   static const char kHex[] = "0123456789abcdef";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte >= 0x20) {
-      out += c;
-    } else if (c == '\n' || c == '\r' || c == '\t' || c == '\b' || c == '\f') {
-      out += '\\';
-      out += c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : c == '\b' ? 'b' : 'f';
-    } else {
-      out += "\\u00";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!NeedsEscape(c)) continue;
+    out.append(text, start, i - start);
+    start = i + 1;
+    out += '\\';
+    switch (c) {
+      case '"':
+      case '\\':
+        out += c;
+        break;
+      case '\n':
+        out += 'n';
+        break;
+      case '\r':
+        out += 'r';
+        break;
+      case '\t':
+        out += 't';
+        break;
+      case '\b':
+        out += 'b';
+        break;
+      case '\f':
+        out += 'f';
+        break;
+      default:
+        out += "u00";
+        out += kHex[static_cast<unsigned char>(c) >> 4];
+        out += kHex[c & 15];
     }
   }
+  out.append(text, start, std::string::npos);
 }
 
 void AppendMember(std::string& out, const char* name, const std::string& text) {
@@ -161,7 +182,14 @@ std::vector<Record> StreamLoad(const std::string& path) {
 }
 
 std::string StreamSerialize(const std::vector<Record>& records) {
+  // Room for every text and the punctuation and escapes around it.
+  std::size_t size = 2;
+  for (const Record& r : records) {
+    size += r.id.size() + r.campaignId.size() + r.challengerType.size() + r.variation.size() +
+            r.variationId.size() + 96;
+  }
   std::string out = "{";
+  out.reserve(size);
   std::string record;
   for (const Record& r : records) {
     record = "{";
