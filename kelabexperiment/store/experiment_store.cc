@@ -14,8 +14,12 @@ ExperimentStore::ExperimentStore(const UTF8String& statePath) : statePath_(state
 
 void ExperimentStore::Load() {
   if (statePath_.empty()) return;
-  const UTF8String text = ReadStateFile(statePath_);
+  UTF8String text = ReadStateFile(statePath_);
+  const StateFingerprint loaded = FingerprintOf(text);
   RecordMap records = text.empty() ? RecordMap() : ParseStateText(text, statePath_);
+  // The text goes before the overrides are built, so that the two never
+  // take memory at the same time.
+  UTF8String().swap(text);
   ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
@@ -28,7 +32,7 @@ void ExperimentStore::Load() {
     throw;
   }
   records_.swap(records);
-  fileState_ = FingerprintOf(text);
+  fileState_ = loaded;
 }
 
 void ExperimentStore::Commit(const UTF8String* experimentId, const VariationRecord* update) {
