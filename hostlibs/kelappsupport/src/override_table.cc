@@ -33,6 +33,7 @@ std::size_t OverrideTable::FindSlot(std::string_view name, std::uint32_t tag) co
 }
 
 std::optional<OverrideView> OverrideTable::Find(std::string_view name) const {
+  if (index_.size() == 0) return std::nullopt;  // no name to hash
   const std::size_t slot = FindSlot(name, NameTag(name));
   if (slot == OverrideIndex::kNotFound) return std::nullopt;
   return ViewOf(entries_[index_.EntryAt(slot)]);
@@ -106,6 +107,9 @@ void OverrideTable::Replace(Entry& entry, std::string_view name, const StoredVal
 }
 
 bool OverrideTable::Remove(std::string_view name) {
+  // A host's start-up withdraws every experiment's overrides from an empty
+  // table: no name to hash then.
+  if (index_.size() == 0) return false;
   const std::size_t slot = FindSlot(name, NameTag(name));
   if (slot == OverrideIndex::kNotFound) return false;
   const std::uint32_t number = index_.EntryAt(slot);
