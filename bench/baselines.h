@@ -1,8 +1,8 @@
 #pragma once
 
-// The work that no implementation of the store can avoid, done directly with
-// Boost.JSON and POSIX calls on the same bytes. Each measured operation is
-// reported as a ratio to one of these.
+// A load and a save done the obvious way with Boost.JSON's document model and
+// POSIX calls on the same bytes, shown beside the streaming baselines
+// (stream_baselines.h) for information.
 
 #include <string>
 #include <vector>
@@ -29,9 +29,8 @@ ParsedState BaselineLoad(const std::string& path);
 boost::json::object RecordDocument(const std::vector<Record>& records);
 
 // Serialises every record object of `document` to text, then the object of
-// those texts, and writes it the way the store does: "<path>.tmp", fsync,
-// rename over `path`, fsync of the folder. Throws std::runtime_error on a
-// failed system call.
+// those texts, and writes it the way the store does (ReplaceFile). Throws
+// std::runtime_error on a failed system call.
 void BaselineSave(const boost::json::object& document, const std::string& path);
 
 }  // namespace kelab_bench

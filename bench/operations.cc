@@ -14,6 +14,7 @@
 #include "manager/default_value_handler.h"
 #include "registry/identifier_registry.h"
 #include "store/experiment_store.h"
+#include "stream_baselines.h"
 #include "workload.h"
 
 namespace kelab_bench {
@@ -62,6 +63,17 @@ class LoadBaseline : public Operation {
   ParsedState kept_;  // dropped outside the measurement, like the store
 };
 
+class LoadStream : public Operation {
+ public:
+  explicit LoadStream(fs::path file) : path_(file.string()) {}
+  void Prepare() override { kept_.clear(); }
+  void Run() override { kept_ = StreamLoad(path_); }
+
+ private:
+  std::string path_;
+  std::vector<Record> kept_;  // dropped outside the measurement, like the store
+};
+
 class Load : public Operation {
  public:
   explicit Load(const fs::path& file) : path_(Text(file.u8string())) {}
@@ -86,6 +98,18 @@ class SaveBaseline : public Operation {
 
  private:
   boost::json::object document_;
+  std::string path_;
+};
+
+class SaveStream : public Operation {
+ public:
+  SaveStream(std::vector<Record> records, fs::path file)
+      : records_(std::move(records)), path_(file.string()) {}
+  void Run() override { StreamSave(records_, path_); }
+  bool HasUnmeasuredSteps() const override { return false; }
+
+ private:
+  std::vector<Record> records_;
   std::string path_;
 };
 
@@ -191,6 +215,9 @@ std::vector<OperationSpec> AllOperations() {
     specs.push_back({Name("load_baseline", n), [n](const fs::path& scratch) {
                        return std::make_unique<LoadBaseline>(WriteState(scratch / "state", n));
                      }});
+    specs.push_back({Name("load_stream", n), [n](const fs::path& scratch) {
+                       return std::make_unique<LoadStream>(WriteState(scratch / "state", n));
+                     }});
     specs.push_back({Name("load", n), [n](const fs::path& scratch) {
                        return std::make_unique<Load>(WriteState(scratch / "state", n));
                      }});
@@ -199,6 +226,9 @@ std::vector<OperationSpec> AllOperations() {
     specs.push_back({Name("save_baseline", n), [n](const fs::path& scratch) {
                        return std::make_unique<SaveBaseline>(RecordDocument(MakeRecords(n)),
                                                              scratch / "state");
+                     }});
+    specs.push_back({Name("save_stream", n), [n](const fs::path& scratch) {
+                       return std::make_unique<SaveStream>(MakeRecords(n), scratch / "state");
                      }});
     specs.push_back({Name("save", n), [n](const fs::path& scratch) {
                        kelappsupport::feature::ResetFeatureService();

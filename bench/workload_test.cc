@@ -7,6 +7,7 @@
 #include "baselines.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "store/experiment_store.h"
+#include "stream_baselines.h"
 #include "testsupport/printers.h"
 #include "testsupport/temp_dir.h"
 
@@ -38,35 +39,49 @@ class WorkloadFileTest : public ::testing::Test {
 };
 
 // The baselines only mean something if they handle the bytes the store reads
-// and writes.
+// and writes: every record, also one whose identifier and texts need escapes
+// (read in parts by the streaming parser).
 TEST_F(WorkloadFileTest, StoreAndBaselinesReadAndWriteTheSameBytes) {
-  const std::vector<Record> records = MakeRecords(300);
+  std::vector<Record> records = MakeRecords(300);
+  records.push_back({"Zz\"quoted\\\n\xc3\xa9", "challenger", "tab\there", "\x01", "42"});
   const std::string text = StateFileText(records);
   const auto file = temp_ / "state";
   testsupport::WriteAll(file, text);
 
   kelabexperiment::ExperimentStore store(T(file.u8string()));
+  const std::vector<Record> streamed = StreamLoad(file.string());
   ASSERT_EQ(store.Records().size(), records.size());
-  const Record& sample = records[123];
-  const kelabexperiment::VariationRecord& loaded = store.Records().at(T(sample.id));
-  EXPECT_EQ(loaded.variationId, T(sample.variationId));
-  EXPECT_EQ(loaded.campaignId, T(sample.campaignId));
-  EXPECT_EQ(loaded.challengerType, T(sample.challengerType));
+  ASSERT_EQ(streamed.size(), records.size());
+  auto loaded = store.Records().begin();
+  for (std::size_t i = 0; i < records.size(); ++i, ++loaded) {
+    const Record& r = streamed[i];
+    EXPECT_EQ(r.id, records[i].id);
+    EXPECT_EQ(r.variation, records[i].variation);
+    EXPECT_EQ(loaded->first, T(r.id));
+    EXPECT_EQ(loaded->second.challengerType, T(r.challengerType));
+    EXPECT_EQ(loaded->second.variationId, T(r.variationId));
+    EXPECT_EQ(loaded->second.campaignId, T(r.campaignId));
+  }
   EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 4 * records.size());
   store.Save();
   EXPECT_EQ(testsupport::ReadAll(file), text);
+  EXPECT_EQ(StreamSerialize(streamed), text);
 
   const ParsedState parsed = BaselineLoad(file.string());
   EXPECT_EQ(parsed.records.size(), records.size());
-  EXPECT_EQ(parsed.records[123].at("variationId").as_string(), sample.variationId);
+  EXPECT_EQ(parsed.records[123].at("variationId").as_string(), records[123].variationId);
   BaselineSave(RecordDocument(records), (temp_ / "baseline").string());
   EXPECT_EQ(testsupport::ReadAll(temp_ / "baseline"), text);
   EXPECT_FALSE(std::filesystem::exists(temp_ / "baseline.tmp"));
 }
 
-TEST_F(WorkloadFileTest, BaselineLoadReportsBadFiles) {
+TEST_F(WorkloadFileTest, BaselinesReportBadFiles) {
   EXPECT_THROW(BaselineLoad((temp_ / "missing").string()), std::runtime_error);
-  testsupport::WriteAll(temp_ / "bad", R"({"exp":"{not json"})");
+  EXPECT_THROW(StreamLoad((temp_ / "missing").string()), std::runtime_error);
+  for (const char* bad : {R"({"exp":"{not json"})", R"({"exp":{}})", R"({"exp":"[]"})", "[]"}) {
+    testsupport::WriteAll(temp_ / "bad", bad);
+    EXPECT_THROW(StreamLoad((temp_ / "bad").string()), std::runtime_error) << bad;
+  }
   EXPECT_THROW(BaselineLoad((temp_ / "bad").string()), std::exception);
 }
 

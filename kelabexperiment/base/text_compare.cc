@@ -11,12 +11,14 @@ const std::ctype<unsigned char>& ByteCaseFacet() {
   return facet;
 }
 
-bool EqualsIgnoreCase(const UTF8String& a, const UTF8String& b) {
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   const auto& facet = ByteCaseFacet();
   for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
     // Equal bytes map alike; only differing ones need the facet's call.
-    if (a[i] != b[i] && facet.toupper(a[i]) != facet.toupper(b[i])) return false;
+    if (x != y && facet.toupper(x) != facet.toupper(y)) return false;
   }
   return true;
 }

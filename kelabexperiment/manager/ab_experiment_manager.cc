@@ -42,15 +42,17 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
     for (const auto& entry : store_->Records()) WithdrawOverrides(entry.first);
     store_.reset();
   }
-  for (const ImmutableString& id : IdentifierRegistry::Instance().CopyExperiments()) {
-    WithdrawOverrides(id.Text());
-  }
+  // One copy serves both loops: copying the set is a node allocation per
+  // experiment.
+  const ImmutableStringSet experiments = IdentifierRegistry::Instance().CopyExperiments();
+  for (const ImmutableString& id : experiments) WithdrawOverrides(id.Text());
 
   CheckUserIdentifier(quillUserID.Text());
   store_.emplace(GetUserStateFilePath(quillUserID.ToString()));
 
   std::vector<UTF8String> watched;
-  for (const ImmutableString& id : IdentifierRegistry::Instance().CopyExperiments()) {
+  watched.reserve(experiments.size());
+  for (const ImmutableString& id : experiments) {
     watched.push_back(FeatureName(id.Text(), kVariationMember));
   }
   for (const UTF8String& name : watched) {

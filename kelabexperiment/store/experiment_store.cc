@@ -1,5 +1,7 @@
 #include "store/experiment_store.h"
 
+#include <utility>
+
 #include "kelcore/string/conversions.h"
 #include "store/feature_overrides.h"
 #include "store/payload_parsing.h"
@@ -12,7 +14,12 @@ ExperimentStore::ExperimentStore(const UTF8String& statePath) : statePath_(state
 
 void ExperimentStore::Load() {
   if (statePath_.empty()) return;
-  RecordMap records = LoadStateFile(statePath_);
+  UTF8String text = ReadStateFile(statePath_);
+  const StateFingerprint loaded = FingerprintOf(text);
+  RecordMap records = text.empty() ? RecordMap() : ParseStateText(text, statePath_);
+  // The text goes before the overrides are built, so that the two never
+  // take memory at the same time.
+  UTF8String().swap(text);
   ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
@@ -25,27 +32,57 @@ void ExperimentStore::Load() {
     throw;
   }
   records_.swap(records);
+  fileState_ = loaded;
 }
 
-void ExperimentStore::Commit(const std::function<void(RecordMap&)>& change) {
-  if (statePath_.empty()) {
-    change(records_);
+void ExperimentStore::Commit(const UTF8String* experimentId, const VariationRecord* update) {
+  StateFileTransaction file(statePath_);
+  // Unknown until the write succeeds: a failed one may have replaced the file.
+  const boost::optional<StateFingerprint> known = std::exchange(fileState_, boost::none);
+  if (known && file.Found() == known) {
+    CommitInPlace(file, experimentId, update);
     return;
   }
-  RecordMap written = UpdateStateFile(statePath_, records_, change);
+  RecordMap records = file.Records(records_);
+  if (update) {
+    records[*experimentId] = *update;
+  } else {
+    for (const auto& [id, record] : records_) records[id] = record;
+  }
+  const StateFingerprint written = file.Write(records);
   // Identifiers that are not UTF-8 cannot be in the file; they live in memory.
   for (const auto& entry : records_) {
-    if (!kelcore::string::IsValidUTF8(entry.first)) written.insert(entry);
+    if (!kelcore::string::IsValidUTF8(entry.first)) records.insert(entry);
   }
-  records_.swap(written);
+  records_.swap(records);
+  fileState_ = written;
+}
+
+void ExperimentStore::CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
+                                    const VariationRecord* update) {
+  if (!update) {
+    fileState_ = file.Write(records_);
+    return;
+  }
+  // The update goes into memory, and out again when the write fails.
+  VariationRecord previous = *update;
+  const auto [it, inserted] = records_.try_emplace(*experimentId);
+  std::swap(it->second, previous);
+  try {
+    fileState_ = file.Write(records_);
+  } catch (...) {
+    if (inserted) {
+      records_.erase(it);
+    } else {
+      it->second = std::move(previous);
+    }
+    throw;
+  }
 }
 
 void ExperimentStore::Save() {
   if (statePath_.empty()) return;  // memory already holds every record
-  // records_ is only replaced once the change has run, so it can be read here.
-  Commit([this](RecordMap& records) {
-    for (const auto& [experimentId, record] : records_) records[experimentId] = record;
-  });
+  Commit(nullptr, nullptr);
 }
 
 void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& variationPayload,
@@ -60,8 +97,8 @@ void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& va
 
   auto it = records_.find(experimentId);
   if (it != records_.end() && SameRecord(it->second, update)) return;
-  if (kelcore::string::IsValidUTF8(experimentId)) {
-    Commit([&](RecordMap& records) { records[experimentId] = update; });
+  if (!statePath_.empty() && kelcore::string::IsValidUTF8(experimentId)) {
+    Commit(&experimentId, &update);
   } else {
     records_[experimentId] = update;
   }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <functional>
+#include <boost/optional.hpp>
 
 #include "host/kelcore.h"
+#include "store/state_file_transaction.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {
@@ -31,7 +32,7 @@ class ExperimentStore {
   explicit ExperimentStore(const UTF8String& statePath);
 
   // Writes every record to the state file, keeping the records that another
-  // process has written meanwhile (UpdateStateFile); the store then holds
+  // process has written meanwhile (StateFileTransaction); the store then holds
   // what the file holds. Writes nothing for an empty path. Throws the host's
   // FileError when the file cannot be written; the store is then unchanged.
   // Records whose identifier is not valid UTF-8 cannot be written as JSON:
@@ -53,12 +54,19 @@ class ExperimentStore {
 
  private:
   void Load();
-  // Runs `change` on the records in the file and writes them, or on memory
-  // alone for an empty path; memory then equals the file.
-  void Commit(const std::function<void(RecordMap&)>& change);
+  // Writes the records with `update` for `experimentId` in them (none: Save)
+  // to the state file; memory then equals the file. When the file still
+  // holds the bytes this store last read or wrote, memory is what it holds
+  // and is written without reading the file again; otherwise the file's
+  // records are read and memory's (Save) or the update (Merge) merged in.
+  void Commit(const UTF8String* experimentId, const VariationRecord* update);
+  void CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
+                     const VariationRecord* update);
 
   RecordMap records_;
   UTF8String statePath_;
+  // The file's bytes as this store last read or wrote them; none when unknown.
+  boost::optional<StateFingerprint> fileState_;
 };
 
 // True when both records hold the same variation and each text is absent in

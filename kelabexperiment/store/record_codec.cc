@@ -6,6 +6,7 @@
 #include "base/text_compare.h"
 #include "kelcore/serialization/json_object_writer.h"
 #include "kelcore/serialization/json_text_members.h"
+#include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
 #include "store/variation_text.h"
 
@@ -17,7 +18,64 @@ std::string Printable(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
 }
 
+enum class Field { kVariation, kChallengerType, kVariationId, kCampaignId, kNone };
+
+// The record field a member name stands for: the written spelling first, as
+// nearly every name is, then any letter case.
+Field FieldOf(std::string_view name) {
+  const UTF8String* const names[] = {&kVariationMember, &kChallengerTypeMember, &kVariationIdMember,
+                                     &kCampaignIdMember};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (name == kelcore::string::View(*names[i])) return static_cast<Field>(i);
+  }
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (EqualsIgnoreCase(name, kelcore::string::View(*names[i]))) return static_cast<Field>(i);
+  }
+  return Field::kNone;
+}
+
+UTF8String Owned(std::string_view text) { return kelcore::string::FromStd(text); }
+UTF8String Owned(UTF8String&& text) { return std::move(text); }
+
+// Sets `field` from a member's text (a view, or a text to take over).
+template <typename Text>
+void Assign(VariationRecord& record, Field field, Text&& text) {
+  switch (field) {
+    case Field::kVariation:
+      record.variation = VariationKindFromText(text);
+      break;
+    case Field::kChallengerType:
+      record.challengerType.emplace(Owned(std::forward<Text>(text)));
+      break;
+    case Field::kVariationId:
+      record.variationId.emplace(Owned(std::forward<Text>(text)));
+      break;
+    case Field::kCampaignId:
+      record.campaignId.emplace(Owned(std::forward<Text>(text)));
+      break;
+    case Field::kNone:
+      break;
+  }
+}
+
 }  // namespace
+
+boost::optional<VariationRecord> ReadWellFormedRecord(std::string_view recordText) {
+  VariationRecord record;
+  unsigned seen = 0;
+  auto visit = [&](std::string_view name, std::string_view text) {
+    const Field field = FieldOf(name);
+    if (field == Field::kNone) return true;
+    const unsigned bit = 1u << static_cast<unsigned>(field);
+    if (seen & bit) return false;  // named twice: which one wins is ParseStoredRecord's call
+    seen |= bit;
+    Assign(record, field, text);
+    return true;
+  };
+  if (!kelcore::serialization::VisitJSONTextMembers(recordText, visit)) return boost::none;
+  if (!record.challengerType) record.challengerType = kNoneText;
+  return record;
+}
 
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
   VariationRecord record;
@@ -35,15 +93,7 @@ VariationRecord ParseStoredRecord(const UTF8String& recordText) {
       throw RecordError("record member \"" + Printable(name) + "\" is " + where->kind +
                         "; expected a string");
     }
-    if (EqualsIgnoreCase(name, kVariationMember)) {
-      record.variation = VariationKindFromText(*text);
-    } else if (EqualsIgnoreCase(name, kVariationIdMember)) {
-      record.variationId = std::move(*text);
-    } else if (EqualsIgnoreCase(name, kCampaignIdMember)) {
-      record.campaignId = std::move(*text);
-    } else if (EqualsIgnoreCase(name, kChallengerTypeMember)) {
-      record.challengerType = std::move(*text);
-    }
+    Assign(record, FieldOf(kelcore::string::View(name)), std::move(*text));
   }
   return record;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <boost/any/bad_any_cast.hpp>
 
@@ -27,6 +28,11 @@ class RecordError : public boost::bad_any_cast {
 // is "none" unless given. Throws RecordError, saying why, when the text is not
 // a JSON object or a member's value is not text.
 VariationRecord ParseStoredRecord(const UTF8String& recordText);
+
+// ParseStoredRecord's result in one pass, when `recordText` is an object of
+// text members naming each field at most once; none for any other text, for
+// which ParseStoredRecord then decides (result or error).
+boost::optional<VariationRecord> ReadWellFormedRecord(std::string_view recordText);
 
 // The stored text of a record: all four members, absent fields as empty
 // texts.

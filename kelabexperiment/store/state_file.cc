@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/serialization/json_object_writer.h"
 #include "kelcore/serialization/json_text_members.h"
+#include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
 #include "store/record_codec.h"
 
@@ -26,6 +28,44 @@ constexpr kelcore::filesupport::Flags kStreamFlags = kelcore::filesupport::kStre
 
 std::string ForMessage(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
+}
+
+// The records of a text of well-formed records (ReadWellFormedRecord), at
+// most kMaxStateFileRecords, in one pass. Files the store wrote are in
+// ascending byte order and go straight in; others are ordered afterwards, the
+// last of equal identifiers kept, as the thorough reader keeps them. None for
+// any other text, which the thorough reader then takes on (and says what is
+// wrong with it).
+boost::optional<RecordMap> ReadWellFormedState(const UTF8String& text) {
+  RecordMap::sequence_type records;
+  bool ascending = true;
+  auto visit = [&](std::string_view experimentId, std::string_view recordText) {
+    if (records.size() == kMaxStateFileRecords) return false;
+    boost::optional<VariationRecord> record = ReadWellFormedRecord(recordText);
+    if (!record) return false;
+    ascending = ascending &&
+                (records.empty() || kelcore::string::View(records.back().first) < experimentId);
+    records.emplace_back(kelcore::string::FromStd(experimentId), std::move(*record));
+    return true;
+  };
+  if (!kelcore::serialization::VisitJSONTextMembers(kelcore::string::View(text), visit)) {
+    return boost::none;
+  }
+  if (!ascending) {
+    const auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::stable_sort(records.begin(), records.end(), byId);
+    // Of a run of equal identifiers the last one stays.
+    auto kept = records.begin();
+    for (auto it = records.begin(); it != records.end(); ++it) {
+      if (std::next(it) != records.end() && std::next(it)->first == it->first) continue;
+      if (kept != it) *kept = std::move(*it);
+      ++kept;
+    }
+    records.erase(kept, records.end());
+  }
+  RecordMap map;
+  map.adopt_sequence(boost::container::ordered_unique_range, std::move(records));
+  return map;
 }
 
 }  // namespace
@@ -74,6 +114,7 @@ UTF8String ReadStateFile(const UTF8String& path) {
 }
 
 RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
+  if (boost::optional<RecordMap> records = ReadWellFormedState(text)) return std::move(*records);
   boost::optional<kelcore::serialization::JsonTextMembers> members;
   kelcore::serialization::JsonParseFailure failure;
   try {

@@ -77,7 +77,7 @@ TEST_F(StateFileTest, AFolderAtTheStatePathIsAnErrorAndLeftAlone) {
   testsupport::WriteAll(folder / "inside", "x");
   const UTF8String path = T(folder.u8string());
   EXPECT_THROW(ExperimentStore{path}, FileError);
-  EXPECT_THROW(UpdateStateFile(path, {}, [](RecordMap&) {}), FileError);
+  EXPECT_THROW(StateFileTransaction{path}, FileError);
   EXPECT_EQ(testsupport::ReadAll(folder / "inside"), "x");
 }
 
@@ -217,6 +217,18 @@ TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
   }
 }
 
+// Members out of order and a repeated identifier: ordered by identifier, the
+// last of equal ones kept, as for any JSON object.
+TEST(StateFileTextTest, UnorderedMembersAreOrderedAndTheLastOfEqualOnesKept) {
+  const RecordMap records = ParseStateText(
+      T(R"({"b":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})"),
+      T("f"));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records.begin()->first, T("a"));
+  EXPECT_EQ(records.begin()->second.variation, VariationKind::Challenger);
+  EXPECT_EQ(records.at(T("b")).variation, VariationKind::ForcedControl);
+}
+
 TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   std::string many = "{";
   for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {
@@ -290,7 +302,7 @@ TEST_F(StateFileTest, LinksFifosAndModes) {
   const auto fifo = temp_ / "fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_THROW(ExperimentStore{T(fifo.u8string())}, FileError);
-  EXPECT_THROW(UpdateStateFile(T(fifo.u8string()), {}, [](RecordMap&) {}), FileError);
+  EXPECT_THROW(StateFileTransaction{T(fifo.u8string())}, FileError);
 }
 #endif
 

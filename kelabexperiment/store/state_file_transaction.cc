@@ -1,10 +1,10 @@
 #include "store/state_file_transaction.h"
 
-#include <memory>
+#include <cstring>
+#include <exception>
 
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "store/state_file.h"
 
@@ -12,6 +12,7 @@ namespace kelabexperiment {
 namespace {
 
 using kelcore::filesupport::CurrentFileSystem;
+using kelcore::filesupport::FileError;
 
 // Every writer makes its temporary file while holding the lock, so one found
 // by the lock's holder was left by a writer that died. Only regular files
@@ -29,48 +30,104 @@ void RemoveStaleTemporaries(const kelcore::filesupport::File& state) {
   }
 }
 
-// The records in the file, or none when it is not a readable state file.
-boost::optional<RecordMap> ReadRecords(const UTF8String& path) {
+}  // namespace
+
+StateFingerprint FingerprintOf(const UTF8String& text) {
+  // Eight bytes a step, each mixed in by a multiply: a whole file is hashed at
+  // every load, and this tells changed bytes apart as well as a general hash.
+  constexpr std::uint64_t kMultiplier = 0xff51afd7ed558ccdULL;
+  std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ text.size();
+  const unsigned char* bytes = text.data();
+  std::size_t left = text.size();
+  for (; left >= 8; left -= 8, bytes += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 32;
+  }
+  std::uint64_t tail = 0;
+  if (left > 0) std::memcpy(&tail, bytes, left);
+  hash = (hash ^ tail) * kMultiplier;
+  hash ^= hash >> 29;
+  return {text.size(), hash};
+}
+
+template <typename Step>
+auto StateFileTransaction::Named(const Step& step) -> decltype(step()) {
   try {
-    return LoadStateFile(path);
+    return step();
+  } catch (const FileError& e) {
+    throw FileError("cannot save the state file '" + kelcore::string::ToStd(path_) +
+                    "': " + e.what());
+  }
+}
+
+StateFileTransaction::StateFileTransaction(const UTF8String& path) : path_(path) {
+  Named([&] {
+    const kelcore::filesupport::File state = StateFileAt(path_);
+    UTF8String lockPath = path_;
+    lockPath.append(kelcore::string::FromStd(".lock"));
+    lock_ = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
+    RemoveStaleTemporaries(state);
+    try {
+      text_ = ReadStateFile(path_);
+    } catch (const StateFileLimitError&) {
+      oversized_ = std::current_exception();  // moved aside by Records, like a malformed file
+    }
+  });
+}
+
+boost::optional<StateFingerprint> StateFileTransaction::Found() const {
+  if (oversized_) return boost::none;
+  return FingerprintOf(text_);
+}
+
+RecordMap StateFileTransaction::Parse() const {
+  if (oversized_) std::rethrow_exception(oversized_);
+  if (text_.empty()) return RecordMap();
+  return ParseStateText(text_, path_);
+}
+
+RecordMap StateFileTransaction::Records(const RecordMap& fallback) {
+  try {
+    return Parse();
   } catch (const boost::bad_any_cast&) {
   } catch (const StateFileLimitError&) {
   }
-  return boost::none;
+  MoveAside();
+  return fallback;
 }
 
-// Takes the state file's lock and sweeps what crashed writers left.
-std::unique_ptr<kelcore::filesupport::FileLockHandle> Lock(const UTF8String& path) {
-  UTF8String lockPath = path;
-  lockPath.append(kelcore::string::FromStd(".lock"));
-  auto lock = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
-  RemoveStaleTemporaries(StateFileAt(path));
-  return lock;
+void StateFileTransaction::MoveAside() {
+  Named(
+      [&] { StateFileAt(UniqueSiblingPath(path_, "unreadable")).ReplaceWith(StateFileAt(path_)); });
 }
 
-RecordMap Update(const UTF8String& path, const RecordMap& fallback,
-                 const std::function<void(RecordMap&)>& change) {
-  const kelcore::filesupport::File state = StateFileAt(path);
-  const auto lock = Lock(path);
-
-  boost::optional<RecordMap> records = ReadRecords(path);
-  if (!records) {
-    StateFileAt(UniqueSiblingPath(path, "unreadable")).ReplaceWith(state);
-    records = fallback;
-  }
-  change(*records);
-  WriteStateFileAtomically(path, SerializeState(*records, path));
-  return std::move(*records);
+void StateFileTransaction::BackUp() {
+  Named([&] { BackUpStateFile(path_); });
 }
 
-StateFileEdit Edit(const UTF8String& path, UnreadableStateFile unreadable,
-                   const std::function<bool(RecordMap&)>& change) {
-  const kelcore::filesupport::File state = StateFileAt(path);
-  const auto lock = Lock(path);
+bool StateFileTransaction::Exists() const {
+  return oversized_ || !text_.empty() ||
+         CurrentFileSystem().Stat(StateFileAt(path_).FullPath()) ==
+             kelcore::filesupport::PathKind::kFile;
+}
+
+StateFingerprint StateFileTransaction::Write(const RecordMap& records) {
+  return Named([&] {
+    const UTF8String text = SerializeState(records, path_);
+    WriteStateFileAtomically(path_, text);
+    return FingerprintOf(text);
+  });
+}
+
+StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
+                            const std::function<bool(RecordMap&)>& change) {
+  StateFileTransaction file(path);
   StateFileEdit edit;
   bool readable = true;
   try {
-    edit.records = LoadStateFile(path);
+    edit.records = file.Parse();
   } catch (const boost::bad_any_cast&) {
     if (unreadable == UnreadableStateFile::kFail) throw;
     readable = false;
@@ -79,43 +136,14 @@ StateFileEdit Edit(const UTF8String& path, UnreadableStateFile unreadable,
     readable = false;
   }
   if (!change(edit.records) && readable) return edit;
-  if (CurrentFileSystem().Stat(state.FullPath()) == kelcore::filesupport::PathKind::kFile) {
-    BackUpStateFile(path);
+  if (file.Exists()) {
+    file.BackUp();
     edit.backedUp = true;
   }
-  if (!readable) StateFileAt(UniqueSiblingPath(path, "unreadable")).ReplaceWith(state);
-  WriteStateFileAtomically(path, SerializeState(edit.records, path));
+  if (!readable) file.MoveAside();
+  file.Write(edit.records);
   edit.written = true;
   return edit;
-}
-
-// One message that names the state file, whichever step failed.
-[[noreturn]] void RethrowNamingTheFile(const UTF8String& path,
-                                       const kelcore::filesupport::FileError& e) {
-  throw kelcore::filesupport::FileError("cannot save the state file '" +
-                                        kelcore::string::ToStd(path) + "': " + e.what());
-}
-
-}  // namespace
-
-StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
-                            const std::function<bool(RecordMap&)>& change) {
-  try {
-    return Edit(path, unreadable, change);
-  } catch (const StateFileLimitError&) {
-    throw;  // with kFail, the load's own error: the file is bad, not the save
-  } catch (const kelcore::filesupport::FileError& e) {
-    RethrowNamingTheFile(path, e);
-  }
-}
-
-RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
-                          const std::function<void(RecordMap&)>& change) {
-  try {
-    return Update(path, fallback, change);
-  } catch (const kelcore::filesupport::FileError& e) {
-    RethrowNamingTheFile(path, e);
-  }
 }
 
 }  // namespace kelabexperiment

@@ -1,34 +1,81 @@
 #pragma once
 
+#include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
+
+#include <boost/optional.hpp>
 
 #include "host/kelcore.h"
+#include "kelcore/filesupport/file_system.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {
 
-// Changes the user's state file at `path` in one read-change-write that
-// other processes (and other stores of the same file in this one) cannot
-// interleave with:
-//  1. takes the exclusive lock "<path>.lock" (waiting while another writer
-//     holds it) and removes temporaries that a crashed writer left;
-//  2. reads the records in the file; when it cannot be read as a state file
-//     (malformed, or over a limit) it is moved aside to
-//     "<path>.unreadable-<random>", never deleted, and `fallback` stands in;
-//  3. runs `change` on the records and writes them atomically
-//     (WriteStateFileAtomically).
-// Returns the records now in the file. Throws the host's FileError naming the
-// file when any step fails (the lock, something other than a regular file at
-// `path`, the write), and whatever `change` throws; the file is then as it
-// was. Loading takes no lock: the atomic replace already gives readers a
-// complete file.
-RecordMap UpdateStateFile(const UTF8String& path, const RecordMap& fallback,
-                          const std::function<void(RecordMap&)>& change);
+// What a process knows of a state file's bytes without keeping them: their
+// size and a 64-bit hash. Equal fingerprints mean the same bytes, so the same
+// records, short of a hash collision. Meaningful within one process only.
+struct StateFingerprint {
+  std::uint64_t size = 0;
+  std::uint64_t hash = 0;
+  bool operator==(const StateFingerprint& other) const {
+    return size == other.size && hash == other.hash;
+  }
+};
+StateFingerprint FingerprintOf(const UTF8String& text);
+
+// One read-change-write of the user's state file at `path` that other
+// processes (and other stores of the same file in this one) cannot
+// interleave with. While it lives it holds the exclusive lock "<path>.lock".
+// Every FileError it throws names the state file, whichever step failed;
+// the file is then as it was (but see WriteStateFileAtomically). Loading
+// takes no lock: the atomic replace already gives readers a complete file.
+class StateFileTransaction {
+ public:
+  // Takes the lock (waiting while another writer holds it), removes
+  // temporaries that a crashed writer left and reads the file's bytes.
+  // Throws FileError for the lock, for something other than a regular file
+  // at `path` and for failed reads.
+  explicit StateFileTransaction(const UTF8String& path);
+
+  // The bytes in the file when the transaction began (none for a file over
+  // kMaxStateFileBytes, which is not read).
+  boost::optional<StateFingerprint> Found() const;
+
+  // The records in the file. When it cannot be read as a state file
+  // (malformed, or over a limit) it is moved aside to
+  // "<path>.unreadable-<random>", never deleted, and `fallback` stands in.
+  RecordMap Records(const RecordMap& fallback);
+
+  // The records in the file; throws the load's error (StateFileError, or
+  // StateFileLimitError) when it cannot be read as a state file.
+  RecordMap Parse() const;
+  // Moves the file aside to "<path>.unreadable-<random>".
+  void MoveAside();
+  // Copies the file to BackupPath (BackUpStateFile).
+  void BackUp();
+  // Whether a regular file is at the path (an empty one included).
+  bool Exists() const;
+
+  // Writes `records` (WriteStateFileAtomically); returns the fingerprint of
+  // what is now in the file.
+  StateFingerprint Write(const RecordMap& records);
+
+ private:
+  template <typename Step>
+  auto Named(const Step& step) -> decltype(step());
+
+  UTF8String path_;
+  std::unique_ptr<kelcore::filesupport::FileLockHandle> lock_;
+  UTF8String text_;
+  std::exception_ptr oversized_;  // the limit error of a file too large to read
+};
 
 // What to do in EditStateFile with a file that cannot be read as a state file.
 enum class UnreadableStateFile {
   kFail,        // throw the load's error; nothing changes
-  kStartEmpty,  // run the change on no records, then write (as UpdateStateFile)
+  kStartEmpty,  // run the change on no records, then write
 };
 
 struct StateFileEdit {
@@ -37,18 +84,18 @@ struct StateFileEdit {
   RecordMap records;      // the records now in the file
 };
 
-// UpdateStateFile for a deliberate edit of a user's state (a support tool
-// setting, removing or resetting records), with the same lock, sweep and
-// atomic write, and two differences:
+// A deliberate edit of a user's state (a support tool setting, removing or
+// resetting records) in one StateFileTransaction, with two differences from
+// a store's save:
 //  - `change` returns whether it changed the records; when it did not, and
 //    the file was readable, nothing is written;
 //  - before the file is replaced, the previous file (when there was one) is
 //    copied to BackupPath(path) (BackUpStateFile), under the same lock.
 // A file that cannot be read as a state file is handled as `unreadable`
-// says; with kStartEmpty it is backed up, moved aside as UpdateStateFile
-// moves it, and replaced. Throws what UpdateStateFile throws (a FileError
-// naming the file), the load's error with kFail, and whatever `change`
-// throws; the file is then as it was.
+// says; with kStartEmpty it is backed up, moved aside as Records moves it,
+// and replaced. Throws the transaction's FileError naming the file, the
+// load's error with kFail, and whatever `change` throws; the file is then
+// as it was.
 StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
                             const std::function<bool(RecordMap&)>& change);
 

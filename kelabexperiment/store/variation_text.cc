@@ -5,7 +5,7 @@
 
 namespace kelabexperiment {
 
-VariationKind VariationKindFromText(const UTF8String& text) {
+VariationKind VariationKindFromText(std::string_view text) {
   const std::pair<const UTF8String*, VariationKind> known[] = {
       {&kIntendedControlText, VariationKind::Control},
       {&kControlText, VariationKind::Control},
@@ -14,7 +14,7 @@ VariationKind VariationKindFromText(const UTF8String& text) {
       {&kForcedControlText, VariationKind::ForcedControl},
   };
   for (const auto& [name, kind] : known) {
-    if (EqualsIgnoreCase(text, *name)) return kind;
+    if (EqualsIgnoreCase(text, kelcore::string::View(*name))) return kind;
   }
   return VariationKind::Control;
 }
