@@ -32,5 +32,15 @@ fi
 if [[ "${1:-}" == "--prepare" ]]; then exit 0; fi
 
 # Windows programs end lines with CR LF; CTest and GoogleTest's test
-# discovery read LF. The program's exit status is the pipeline's.
-"$wine" "$@" | tr -d '\r'
+# discovery read LF. Output goes through files, not CTest's pipes: when this
+# program is the one that starts the prefix's wineserver and services, they
+# inherit its standard streams and would keep CTest waiting for them to close
+# until the last Wine program of the whole run ends.
+out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+err=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+"$wine" "$@" >"$out" 2>"$err" </dev/null || status=$?
+tr -d '\r' <"$out"
+tr -d '\r' <"$err" >&2
+exit "$status"
