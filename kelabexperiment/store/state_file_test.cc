@@ -217,16 +217,20 @@ TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
   }
 }
 
-// Members out of order and a repeated identifier: ordered by identifier, the
-// last of equal ones kept, as for any JSON object.
-TEST(StateFileTextTest, UnorderedMembersAreOrderedAndTheLastOfEqualOnesKept) {
-  const RecordMap records = ParseStateText(
-      T(R"({"b":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})"),
-      T("f"));
-  ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records.begin()->first, T("a"));
-  EXPECT_EQ(records.begin()->second.variation, VariationKind::Challenger);
-  EXPECT_EQ(records.at(T("b")).variation, VariationKind::ForcedControl);
+// Members out of order, or in order with a repeated identifier: ordered by
+// identifier, the last of equal ones kept, as for any JSON object.
+TEST(StateFileTextTest, UnorderedOrRepeatedMembersAreOrderedAndTheLastOfEqualOnesKept) {
+  for (
+      const char* text : {
+          R"({"b":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})",
+          R"({"a":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})",
+      }) {
+    const RecordMap records = ParseStateText(T(text), T("f"));
+    ASSERT_EQ(records.size(), 2u) << text;
+    EXPECT_EQ(records.begin()->first, T("a"));
+    EXPECT_EQ(records.begin()->second.variation, VariationKind::Challenger) << text;
+    EXPECT_EQ(records.at(T("b")).variation, VariationKind::ForcedControl) << text;
+  }
 }
 
 TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
