@@ -30,6 +30,18 @@ std::string ForMessage(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
 }
 
+// How many members a compact text of string-valued members has: one more
+// than its '","' separators, which no string can hold unescaped. Only a
+// capacity hint: white space between members makes it count short.
+std::size_t MembersHint(std::string_view text) {
+  std::size_t separators = 0;
+  for (std::size_t at = text.find("\",\""); at != std::string_view::npos;
+       at = text.find("\",\"", at + 3)) {
+    ++separators;
+  }
+  return std::min(separators + 1, kMaxStateFileRecords);
+}
+
 // The records of a text of well-formed records (ReadWellFormedRecord), at
 // most kMaxStateFileRecords, in one pass. Files the store wrote are in
 // ascending byte order and go straight in; others are ordered afterwards, the
@@ -38,6 +50,8 @@ std::string ForMessage(const UTF8String& text) {
 // wrong with it).
 boost::optional<RecordMap> ReadWellFormedState(const UTF8String& text) {
   RecordMap::sequence_type records;
+  // Sized once: growing by copies would hold two arrays beside the text.
+  records.reserve(MembersHint(kelcore::string::View(text)));
   bool ascending = true;
   auto visit = [&](std::string_view experimentId, std::string_view recordText) {
     if (records.size() == kMaxStateFileRecords) return false;
