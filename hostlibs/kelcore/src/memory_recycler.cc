@@ -1,19 +1,120 @@
 #include "kelcore/allocator/memory_recycler.h"
 
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <new>
 
 namespace kelcore::allocator {
 namespace {
 
-std::atomic<std::uint64_t> gLiveBlocks{0};
-std::atomic<std::uint64_t> gLiveBytes{0};
-std::atomic<std::uint64_t> gPeakBytes{0};
+// The counts of the threads that use one Counters block. Only its owner thread
+// writes it, with plain loads and stores (no read-modify-write, so no locked
+// instruction on the hot path); readers sum every block. A thread that ends
+// hands its block to the next new thread: the sums stay right either way.
+struct Counters {
+  std::atomic<std::int64_t> blocks{0};
+  std::atomic<std::int64_t> bytes{0};
+  // The peak since the last ResetPeak as this block saw it: `high` above
+  // `base`, the block's bytes when it first ran in that peak's epoch.
+  std::atomic<std::uint64_t> epoch{0};
+  std::atomic<std::int64_t> base{0};
+  std::atomic<std::int64_t> high{0};
+  Counters* next = nullptr;  // every block, under gMutex
+  bool inUse = false;        // under gMutex
+};
 
-void RaisePeak(std::uint64_t live) noexcept {
-  std::uint64_t peak = gPeakBytes.load(std::memory_order_relaxed);
-  while (live > peak && !gPeakBytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
+std::mutex gMutex;
+Counters* gAll = nullptr;
+std::atomic<std::uint64_t> gEpoch{1};
+std::uint64_t gBytesAtReset = 0;  // under gMutex
+
+// Counts of threads past their own end (their block may serve another thread
+// by then), made with atomic operations: rare, so their cost does not matter.
+Counters gLate;
+
+Counters* Acquire() {
+  const std::lock_guard<std::mutex> lock(gMutex);
+  for (Counters* c = gAll; c != nullptr; c = c->next) {
+    if (!c->inUse) {
+      c->inUse = true;
+      return c;
+    }
   }
+  // Never freed: the sums need every count ever made.
+  auto* c = new Counters;
+  c->inUse = true;
+  c->next = gAll;
+  gAll = c;
+  return c;
+}
+
+// Initial-exec: one load from the thread pointer rather than a call, since
+// the host links this library at start-up.
+#if defined(__GNUC__) && !defined(_WIN32)
+__attribute__((tls_model("initial-exec")))
+#endif
+thread_local Counters* tCounters = nullptr;
+
+// Gives the thread's block back when the thread ends.
+struct Release {
+  ~Release() {
+    const std::lock_guard<std::mutex> lock(gMutex);
+    tCounters->inUse = false;
+    tCounters = &gLate;
+  }
+};
+
+Counters& Mine() {
+  if (tCounters == nullptr) {
+    tCounters = Acquire();
+    static thread_local Release release;
+    (void)release;
+  }
+  return *tCounters;
+}
+
+void Add(std::atomic<std::int64_t>& counter, std::int64_t delta) {
+  counter.store(counter.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
+}
+
+void Count(std::int64_t blocks, std::int64_t bytes) {
+  Counters& c = Mine();
+  if (&c == &gLate) {
+    gLate.blocks.fetch_add(blocks, std::memory_order_relaxed);
+    gLate.bytes.fetch_add(bytes, std::memory_order_relaxed);
+    return;
+  }
+  const std::uint64_t epoch = gEpoch.load(std::memory_order_relaxed);
+  const std::int64_t before = c.bytes.load(std::memory_order_relaxed);
+  if (c.epoch.load(std::memory_order_relaxed) != epoch) {
+    c.base.store(before, std::memory_order_relaxed);
+    c.high.store(before, std::memory_order_relaxed);
+    c.epoch.store(epoch, std::memory_order_relaxed);
+  }
+  Add(c.blocks, blocks);
+  const std::int64_t after = before + bytes;
+  c.bytes.store(after, std::memory_order_relaxed);
+  if (after > c.high.load(std::memory_order_relaxed)) {
+    c.high.store(after, std::memory_order_relaxed);
+  }
+}
+
+// The sums over every block; the caller holds gMutex.
+MemoryRecycler::Stats Sum() {
+  std::int64_t blocks = gLate.blocks.load(std::memory_order_relaxed);
+  std::int64_t bytes = gLate.bytes.load(std::memory_order_relaxed);
+  std::int64_t rise = 0;
+  const std::uint64_t epoch = gEpoch.load(std::memory_order_relaxed);
+  for (const Counters* c = gAll; c != nullptr; c = c->next) {
+    blocks += c->blocks.load(std::memory_order_relaxed);
+    bytes += c->bytes.load(std::memory_order_relaxed);
+    if (c->epoch.load(std::memory_order_relaxed) == epoch) {
+      rise += c->high.load(std::memory_order_relaxed) - c->base.load(std::memory_order_relaxed);
+    }
+  }
+  return {static_cast<std::uint64_t>(blocks), static_cast<std::uint64_t>(bytes),
+          gBytesAtReset + static_cast<std::uint64_t>(rise)};
 }
 
 }  // namespace
@@ -22,25 +123,28 @@ void RaisePeak(std::uint64_t live) noexcept {
 // the recycler delegates to it and adds the accounting the host reports.
 void* MemoryRecycler::Allocate(std::size_t bytes, std::uint64_t /*reserved*/) {
   void* block = ::operator new(bytes == 0 ? 1 : bytes);
-  gLiveBlocks.fetch_add(1, std::memory_order_relaxed);
-  RaisePeak(gLiveBytes.fetch_add(bytes, std::memory_order_relaxed) + bytes);
+  Count(1, static_cast<std::int64_t>(bytes));
   return block;
 }
 
 void MemoryRecycler::Recycle(void* block, std::size_t bytes) noexcept {
   if (block == nullptr) return;
-  gLiveBlocks.fetch_sub(1, std::memory_order_relaxed);
-  gLiveBytes.fetch_sub(bytes, std::memory_order_relaxed);
+  Count(-1, -static_cast<std::int64_t>(bytes));
   ::operator delete(block);
 }
 
+// The peak is the bytes live at the last ResetPeak plus each block's own rise
+// above its bytes then: exact while one thread allocates; with several, at
+// least the true peak (what they count during the reset itself aside).
 MemoryRecycler::Stats MemoryRecycler::GetStats() noexcept {
-  return {gLiveBlocks.load(std::memory_order_relaxed), gLiveBytes.load(std::memory_order_relaxed),
-          gPeakBytes.load(std::memory_order_relaxed)};
+  const std::lock_guard<std::mutex> lock(gMutex);
+  return Sum();
 }
 
 void MemoryRecycler::ResetPeak() noexcept {
-  gPeakBytes.store(gLiveBytes.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  const std::lock_guard<std::mutex> lock(gMutex);
+  gBytesAtReset = Sum().liveBytes;
+  gEpoch.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace kelcore::allocator
