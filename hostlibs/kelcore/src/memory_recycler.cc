@@ -1,5 +1,6 @@
 #include "kelcore/allocator/memory_recycler.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -8,16 +9,16 @@
 namespace kelcore::allocator {
 namespace {
 
-// The counts of the threads that use one Counters block. Only its owner thread
-// writes it, with plain loads and stores (no read-modify-write, so no locked
+// The counts of the threads that use one Counters block. Its owner thread
+// counts with plain loads and stores (no read-modify-write, so no locked
 // instruction on the hot path); readers sum every block. A thread that ends
 // hands its block to the next new thread: the sums stay right either way.
 struct Counters {
   std::atomic<std::int64_t> blocks{0};
   std::atomic<std::int64_t> bytes{0};
-  // The peak since the last ResetPeak as this block saw it: `high` above
-  // `base`, the block's bytes when it first ran in that peak's epoch.
-  std::atomic<std::uint64_t> epoch{0};
+  // The block's own peak since the last ResetPeak: `high` above `base`, its
+  // bytes then. ResetPeak sets both, racing the owner's update of `high`: a
+  // count made during a reset may be missed from the peak.
   std::atomic<std::int64_t> base{0};
   std::atomic<std::int64_t> high{0};
   Counters* next = nullptr;  // every block, under gMutex
@@ -26,7 +27,6 @@ struct Counters {
 
 std::mutex gMutex;
 Counters* gAll = nullptr;
-std::atomic<std::uint64_t> gEpoch{1};
 std::uint64_t gBytesAtReset = 0;  // under gMutex
 
 // Counts of threads past their own end (their block may serve another thread
@@ -55,45 +55,45 @@ Counters* Acquire() {
 __attribute__((tls_model("initial-exec")))
 #endif
 thread_local Counters* tCounters = nullptr;
+thread_local bool tEnded = false;
 
 // Gives the thread's block back when the thread ends.
 struct Release {
   ~Release() {
     const std::lock_guard<std::mutex> lock(gMutex);
     tCounters->inUse = false;
-    tCounters = &gLate;
+    tCounters = nullptr;
+    tEnded = true;
   }
 };
 
-Counters& Mine() {
-  if (tCounters == nullptr) {
-    tCounters = Acquire();
-    static thread_local Release release;
-    (void)release;
+inline void Count(std::int64_t blocks, std::int64_t bytes);
+
+// A thread's first count takes a block; past the thread's end, counts go to
+// gLate. Out of line, so that the common path saves no registers.
+[[gnu::noinline]] void CountWithoutBlock(std::int64_t blocks, std::int64_t bytes) {
+  if (tEnded) {
+    gLate.blocks.fetch_add(blocks, std::memory_order_relaxed);
+    gLate.bytes.fetch_add(bytes, std::memory_order_relaxed);
+    return;
   }
-  return *tCounters;
+  tCounters = Acquire();
+  static thread_local Release release;
+  (void)release;
+  Count(blocks, bytes);
 }
 
 void Add(std::atomic<std::int64_t>& counter, std::int64_t delta) {
   counter.store(counter.load(std::memory_order_relaxed) + delta, std::memory_order_relaxed);
 }
 
-void Count(std::int64_t blocks, std::int64_t bytes) {
-  Counters& c = Mine();
-  if (&c == &gLate) {
-    gLate.blocks.fetch_add(blocks, std::memory_order_relaxed);
-    gLate.bytes.fetch_add(bytes, std::memory_order_relaxed);
-    return;
-  }
-  const std::uint64_t epoch = gEpoch.load(std::memory_order_relaxed);
-  const std::int64_t before = c.bytes.load(std::memory_order_relaxed);
-  if (c.epoch.load(std::memory_order_relaxed) != epoch) {
-    c.base.store(before, std::memory_order_relaxed);
-    c.high.store(before, std::memory_order_relaxed);
-    c.epoch.store(epoch, std::memory_order_relaxed);
-  }
+// Inlined into Allocate and Recycle: a call would cost a third of it.
+[[gnu::always_inline]] inline void Count(std::int64_t blocks, std::int64_t bytes) {
+  Counters* const mine = tCounters;
+  if (mine == nullptr) return CountWithoutBlock(blocks, bytes);
+  Counters& c = *mine;
   Add(c.blocks, blocks);
-  const std::int64_t after = before + bytes;
+  const std::int64_t after = c.bytes.load(std::memory_order_relaxed) + bytes;
   c.bytes.store(after, std::memory_order_relaxed);
   if (after > c.high.load(std::memory_order_relaxed)) {
     c.high.store(after, std::memory_order_relaxed);
@@ -105,13 +105,11 @@ MemoryRecycler::Stats Sum() {
   std::int64_t blocks = gLate.blocks.load(std::memory_order_relaxed);
   std::int64_t bytes = gLate.bytes.load(std::memory_order_relaxed);
   std::int64_t rise = 0;
-  const std::uint64_t epoch = gEpoch.load(std::memory_order_relaxed);
   for (const Counters* c = gAll; c != nullptr; c = c->next) {
     blocks += c->blocks.load(std::memory_order_relaxed);
     bytes += c->bytes.load(std::memory_order_relaxed);
-    if (c->epoch.load(std::memory_order_relaxed) == epoch) {
-      rise += c->high.load(std::memory_order_relaxed) - c->base.load(std::memory_order_relaxed);
-    }
+    rise += std::max<std::int64_t>(
+        0, c->high.load(std::memory_order_relaxed) - c->base.load(std::memory_order_relaxed));
   }
   return {static_cast<std::uint64_t>(blocks), static_cast<std::uint64_t>(bytes),
           gBytesAtReset + static_cast<std::uint64_t>(rise)};
@@ -144,7 +142,11 @@ MemoryRecycler::Stats MemoryRecycler::GetStats() noexcept {
 void MemoryRecycler::ResetPeak() noexcept {
   const std::lock_guard<std::mutex> lock(gMutex);
   gBytesAtReset = Sum().liveBytes;
-  gEpoch.fetch_add(1, std::memory_order_relaxed);
+  for (Counters* c = gAll; c != nullptr; c = c->next) {
+    const std::int64_t bytes = c->bytes.load(std::memory_order_relaxed);
+    c->base.store(bytes, std::memory_order_relaxed);
+    c->high.store(bytes, std::memory_order_relaxed);
+  }
 }
 
 }  // namespace kelcore::allocator
