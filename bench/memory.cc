@@ -101,10 +101,7 @@ Added Measure(Work&& work) {
 // A file of `records` members of the smallest kind, "n":"{}".
 std::filesystem::path WriteTinyRecords(const std::filesystem::path& folder, std::size_t records) {
   const auto file = folder / "tiny";
-  std::ofstream out(file, std::ios::binary);
-  out << '{';
-  for (std::size_t i = 0; i < records; ++i) out << (i == 0 ? "\"" : ",\"") << i << "\":\"{}\"";
-  out << '}';
+  std::ofstream(file, std::ios::binary) << kelab_bench::TinyStateFileText(records);
   return file;
 }
 

@@ -110,4 +110,12 @@ std::string StateFileText(const std::vector<Record>& records) {
   return boost::json::serialize(root);
 }
 
+std::string TinyStateFileText(std::size_t count) {
+  std::string text = "{";
+  for (std::size_t i = 0; i < count; ++i) {
+    text.append(i == 0 ? "\"" : ",\"").append(std::to_string(i)).append("\":\"{}\"");
+  }
+  return text + '}';
+}
+
 }  // namespace kelab_bench

@@ -31,4 +31,7 @@ std::vector<Record> MakeRecords(std::size_t count);
 // given order. REQUIRES: `records` in ascending byte order of identifier.
 std::string StateFileText(const std::vector<Record>& records);
 
+// A state-file text of `count` members of the smallest kind, "<n>":"{}".
+std::string TinyStateFileText(std::size_t count);
+
 }  // namespace kelab_bench

@@ -20,6 +20,7 @@ void ExperimentStore::Load() {
   // The text goes before the overrides are built, so that the two never
   // take memory at the same time.
   UTF8String().swap(text);
+  records.shrink_to_fit();  // no spare capacity kept beside the overrides
   ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.

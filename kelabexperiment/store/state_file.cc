@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <random>
@@ -30,6 +31,24 @@ std::string ForMessage(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
 }
 
+// How many members a compact text of string-valued members has: one more
+// than its '","' separators, which no string can hold unescaped. Only a
+// capacity hint: white space between members makes it count short.
+std::size_t MembersHint(std::string_view text) {
+  std::size_t separators = 0;
+  const char* const end = text.data() + text.size();
+  // memchr skips to the few commas; a byte-by-byte search costs more than
+  // the parse saves.
+  for (const char* at = text.data(); end - at > 2;) {
+    const auto* comma =
+        static_cast<const char*>(std::memchr(at + 1, ',', static_cast<std::size_t>(end - at - 2)));
+    if (comma == nullptr) break;
+    separators += comma[-1] == '"' && comma[1] == '"';
+    at = comma;
+  }
+  return std::min(separators + 1, kMaxStateFileRecords);
+}
+
 // The records of a text of well-formed records (ReadWellFormedRecord), at
 // most kMaxStateFileRecords, in one pass. Files the store wrote are in
 // ascending byte order and go straight in; others are ordered afterwards, the
@@ -38,6 +57,8 @@ std::string ForMessage(const UTF8String& text) {
 // wrong with it).
 boost::optional<RecordMap> ReadWellFormedState(const UTF8String& text) {
   RecordMap::sequence_type records;
+  // Sized once: growing by copies would hold two arrays beside the text.
+  records.reserve(MembersHint(kelcore::string::View(text)));
   bool ascending = true;
   auto visit = [&](std::string_view experimentId, std::string_view recordText) {
     if (records.size() == kMaxStateFileRecords) return false;

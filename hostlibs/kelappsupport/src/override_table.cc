@@ -20,12 +20,19 @@ constexpr std::size_t kMinWaste = 4096;
 
 }  // namespace
 
+std::uint32_t OverrideTable::HeaderWord(const Entry& entry, std::size_t word) const noexcept {
+  std::uint32_t value;
+  std::memcpy(&value, arena_.data() + entry.offset + word * sizeof value, sizeof value);
+  return value;
+}
+
 OverrideView OverrideTable::ViewOf(const Entry& entry) const noexcept {
+  const std::string_view name = NameOf(entry);
   StoredValue value = static_cast<int>(entry.value);
-  if (entry.isText) {
-    value = std::string_view(arena_.data() + entry.offset + entry.nameSize, entry.value);
-  }
-  return {NameOf(entry), value, entry.category};
+  if (entry.isText) value = std::string_view(name.data() + name.size(), entry.value);
+  const auto category =
+      static_cast<OverrideDataCategory>(Wide(entry) ? HeaderWord(entry, 1) : entry.category);
+  return {name, value, category};
 }
 
 std::size_t OverrideTable::FindSlot(std::string_view name, std::uint32_t tag) const {
@@ -49,12 +56,18 @@ void OverrideTable::Set(std::string_view name, StoredValue value, OverrideDataCa
   }
 }
 
+// REQUIRES: the entry is wide exactly when NeedsWide says so.
 void OverrideTable::Encode(Entry& entry, const StoredValue& value, OverrideDataCategory category) {
   const auto* text = std::get_if<std::string_view>(&value);
   entry.isText = text != nullptr;
   entry.value = text ? static_cast<std::uint32_t>(text->size())
                      : static_cast<std::uint32_t>(std::get<int>(value));
-  entry.category = category;
+  const auto code = static_cast<std::uint32_t>(category);
+  if (Wide(entry)) {
+    std::memcpy(arena_.data() + entry.offset + sizeof code, &code, sizeof code);
+  } else {
+    entry.category = code;
+  }
 }
 
 void OverrideTable::Insert(std::string_view name, std::uint32_t tag, const StoredValue& value,
@@ -69,8 +82,7 @@ void OverrideTable::Insert(std::string_view name, std::uint32_t tag, const Store
   const std::size_t mark = arena_.size();
   const auto* text = std::get_if<std::string_view>(&value);
   Entry entry{};
-  entry.offset = Append(name, text ? *text : std::string_view());
-  entry.nameSize = static_cast<std::uint32_t>(name.size());
+  Append(entry, name, text ? *text : std::string_view(), NeedsWide(name.size(), category));
   Encode(entry, value, category);
   const std::uint32_t number =
       freeHead_ != kFree ? freeHead_ : static_cast<std::uint32_t>(entries_.size());
@@ -94,12 +106,15 @@ void OverrideTable::Replace(Entry& entry, std::string_view name, const StoredVal
   const std::size_t oldText = TextSize(entry);
   const auto* text = std::get_if<std::string_view>(&value);
   const std::size_t newText = text ? text->size() : 0;
-  if (newText > oldText) {
-    // It does not fit where the old text was: name and text move to the end.
-    entry.offset = Append(name, *text);
-    garbage_ += entry.nameSize + oldText;
+  const bool wide = NeedsWide(name.size(), category);
+  if (newText > oldText || wide != Wide(entry)) {
+    // It does not fit where it was: header, name and text move to the end.
+    const std::size_t oldSize = StoredSize(entry);
+    Append(entry, name, text ? *text : std::string_view(), wide);
+    garbage_ += oldSize;
   } else {
-    if (text) std::copy(text->begin(), text->end(), arena_.begin() + entry.offset + entry.nameSize);
+    if (text)
+      std::copy(text->begin(), text->end(), arena_.begin() + NameStart(entry) + name.size());
     garbage_ += oldText - newText;
   }
   Encode(entry, value, category);
@@ -115,8 +130,8 @@ bool OverrideTable::Remove(std::string_view name) {
   const std::uint32_t number = index_.EntryAt(slot);
   index_.Erase(slot);
   Entry& entry = entries_[number];
-  garbage_ += entry.nameSize + TextSize(entry);
-  entry = Entry{kFree, 0, 0, freeHead_, OverrideDataCategory::kUnspecified};
+  garbage_ += StoredSize(entry);
+  entry = Entry{kFree, freeHead_, 0, 0, 0};
   freeHead_ = number;
   ++freeCount_;
   CompactIfWasteful();
@@ -146,22 +161,29 @@ OverrideTable::Usage OverrideTable::GetUsage() const noexcept {
           entries_.capacity(), index_.SlotCount()};
 }
 
-std::uint32_t OverrideTable::Append(std::string_view name, std::string_view text) {
+void OverrideTable::Append(Entry& entry, std::string_view name, std::string_view text, bool wide) {
   const std::size_t offset = arena_.size();
+  const std::size_t header = wide ? kWideHeader : 0;
   if (name.size() > kMaxName || text.size() > kMaxArena ||
-      name.size() + text.size() > kMaxArena - offset) {
+      header + name.size() + text.size() > kMaxArena - offset) {
     TooLarge();
   }
-  // Doubled ahead of both copies, so that a failure leaves the arena as it was.
-  const std::size_t needed = offset + name.size() + text.size();
+  // Doubled ahead of every copy, so that a failure leaves the arena as it was.
+  const std::size_t needed = offset + header + name.size() + text.size();
   if (needed > arena_.capacity()) arena_.reserve(std::max(needed, 2 * arena_.capacity()));
   // One resize and two plain copies: a range insert per piece costs several
   // times more for names this short.
   arena_.resize(needed);
   char* out = arena_.data() + offset;
+  entry.offset = static_cast<std::uint32_t>(offset);
+  entry.nameSize = wide ? kWideName : static_cast<std::uint32_t>(name.size());
+  if (wide) {
+    const auto size = static_cast<std::uint32_t>(name.size());
+    std::memcpy(out, &size, sizeof size);  // the category follows in Encode
+    out += header;
+  }
   if (!name.empty()) std::memcpy(out, name.data(), name.size());
   if (!text.empty()) std::memcpy(out + name.size(), text.data(), text.size());
-  return static_cast<std::uint32_t>(offset);
 }
 
 void OverrideTable::CompactIfWasteful() {
@@ -184,7 +206,7 @@ void OverrideTable::Compact() {
     const auto bytes = arena_.begin() + entry.offset;
     Entry moved = entry;
     moved.offset = static_cast<std::uint32_t>(arena.size());
-    arena.insert(arena.end(), bytes, bytes + entry.nameSize + TextSize(entry));
+    arena.insert(arena.end(), bytes, bytes + StoredSize(entry));
     entries_[kept++] = moved;  // never ahead of `entry`
   }
   entries_.resize(kept);

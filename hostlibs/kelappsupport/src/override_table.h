@@ -26,7 +26,9 @@ struct OverrideView {
 
 // The feature service's overrides, packed for millions of short names: a
 // name and its text sit side by side in one byte arena, each override is a
-// 16-byte entry, and an OverrideIndex finds entries by name. Replaced texts
+// 12-byte entry, and an OverrideIndex finds entries by name. A name of 16 MiB
+// or more, or a category beyond the entry's 7 bits, is "wide": its size and
+// category then sit in an 8-byte header before the name. Replaced texts
 // and removed overrides leave garbage, compacted away once it makes up half
 // of what the table holds. Not thread-safe.
 //
@@ -71,28 +73,47 @@ class OverrideTable {
  private:
   static constexpr std::uint32_t kFree = 0xFFFFFFFFu;  // offset of a free entry
 
-  struct Entry {
-    std::uint32_t offset;  // the name's first byte; the text follows the name
-    std::uint32_t nameSize : 31;
-    std::uint32_t isText : 1;
-    std::uint32_t value;  // the int's bits, or the text's size; next free entry
-    OverrideDataCategory category;
-  };
-  static_assert(sizeof(Entry) == 16, "an entry is four words");
+  static constexpr std::uint32_t kWideName = 0xFFFFFF;  // nameSize of a wide entry
+  static constexpr std::uint32_t kWideHeader = 8;       // its name size, its category
 
+  struct Entry {
+    std::uint32_t offset;         // the first byte (header, else name); the text follows the name
+    std::uint32_t value;          // the int's bits, or the text's size; next free entry
+    std::uint32_t nameSize : 24;  // kWideName: in the header
+    std::uint32_t isText : 1;
+    std::uint32_t category : 7;  // of a narrow entry
+  };
+  static_assert(sizeof(Entry) == 12, "an entry is three words");
+
+  static bool Wide(const Entry& entry) noexcept { return entry.nameSize == kWideName; }
+  static bool NeedsWide(std::size_t nameSize, OverrideDataCategory category) noexcept {
+    return nameSize >= kWideName || static_cast<std::uint32_t>(category) > 0x7F;
+  }
+  std::uint32_t HeaderWord(const Entry& entry, std::size_t word) const noexcept;
+  std::size_t NameStart(const Entry& entry) const noexcept {
+    return entry.offset + (Wide(entry) ? kWideHeader : 0);
+  }
+  std::size_t NameSize(const Entry& entry) const noexcept {
+    return Wide(entry) ? HeaderWord(entry, 0) : entry.nameSize;
+  }
   std::string_view NameOf(const Entry& entry) const noexcept {
-    return {arena_.data() + entry.offset, entry.nameSize};
+    return {arena_.data() + NameStart(entry), NameSize(entry)};
   }
   std::size_t TextSize(const Entry& entry) const noexcept { return entry.isText ? entry.value : 0; }
+  // Every arena byte of the entry: header, name and text.
+  std::size_t StoredSize(const Entry& entry) const noexcept {
+    return NameStart(entry) - entry.offset + NameSize(entry) + TextSize(entry);
+  }
   OverrideView ViewOf(const Entry& entry) const noexcept;
   std::size_t FindSlot(std::string_view name, std::uint32_t tag) const;
-  static void Encode(Entry& entry, const StoredValue& value, OverrideDataCategory category);
+  void Encode(Entry& entry, const StoredValue& value, OverrideDataCategory category);
   void Insert(std::string_view name, std::uint32_t tag, const StoredValue& value,
               OverrideDataCategory category);
   void Replace(Entry& entry, std::string_view name, const StoredValue& value,
                OverrideDataCategory category);
-  // Appends the name and the text; returns where they start.
-  std::uint32_t Append(std::string_view name, std::string_view text);
+  // Appends the name and the text, after a header when `wide`; sets the
+  // entry's offset and name size.
+  void Append(Entry& entry, std::string_view name, std::string_view text, bool wide);
   void CompactIfWasteful();
   void Compact();
 

@@ -31,9 +31,10 @@ Model Contents(const OverrideTable& table) {
   return contents;
 }
 
-void SetBoth(OverrideTable& table, Model& model, const std::string& name, StoredValue value) {
-  table.Set(name, value, kExperiment);
-  model.insert_or_assign(name, Held(value, kExperiment));
+void SetBoth(OverrideTable& table, Model& model, const std::string& name, StoredValue value,
+             OverrideDataCategory category = kExperiment) {
+  table.Set(name, value, category);
+  model.insert_or_assign(name, Held(value, category));
 }
 
 // A text replaced by a shorter one stays where it was, a longer one moves to
@@ -58,6 +59,29 @@ TEST(FeatureOverrideTableTest, ReplacedValuesLeaveTheirNeighboursAlone) {
   const OverrideTable::Usage usage = table.GetUsage();
   EXPECT_TRUE(usage.garbageBytes < 4096 ||
               2 * usage.garbageBytes <= usage.arenaBytes + 16 * usage.entries);
+  EXPECT_EQ(Contents(table), model);
+}
+
+// A name of 16 MiB or more, or a category beyond 7 bits, is kept in a
+// header before the name: a replacement may move an override either way, and
+// compacting (here after the long name goes) must carry the headers along.
+TEST(FeatureOverrideTableTest, WideNamesAndCategoriesKeepTheirSizeAndCategory) {
+  OverrideTable table;
+  Model model;
+  const auto odd = static_cast<OverrideDataCategory>(0x80);
+  const std::string longName(0xFFFFFF, 'n');
+  const std::tuple<std::string, StoredValue, OverrideDataCategory> steps[] = {
+      {"a", "narrow", kExperiment}, {"a", "x", odd},
+      {"a", 7, kExperiment},        {"a", "longer text", odd},
+      {longName, "t", kExperiment}, {longName, 3, odd},
+      {"b", "after", kExperiment}};
+  for (const auto& [name, value, category] : steps) {
+    SetBoth(table, model, name, value, category);
+    EXPECT_EQ(Contents(table), model);
+  }
+  ASSERT_TRUE(table.Remove(longName));
+  model.erase(longName);
+  EXPECT_LT(table.GetUsage().arenaBytes, 100u);  // compacted
   EXPECT_EQ(Contents(table), model);
 }
 

@@ -98,5 +98,27 @@ TEST(MemoryRecyclerTest, CountsLiveBlocksBytesAndTheirPeak) {
   EXPECT_EQ(MemoryRecycler::GetStats().peakBytes, before.liveBytes);
 }
 
+// Each thread counts on its own and the counts are summed when read: blocks
+// freed by another thread than the one that allocated them, and the counts of
+// threads that have ended (whose counters the next thread takes over), must
+// still add up.
+TEST(MemoryRecyclerTest, CountsAddUpAcrossThreadsThatEnd) {
+  using allocator::MemoryRecycler;
+  const MemoryRecycler::Stats before = MemoryRecycler::GetStats();
+  std::vector<void*> blocks;
+  for (int round = 0; round < 3; ++round) {
+    std::thread([&] {
+      for (int i = 0; i < 10; ++i) blocks.push_back(MemoryRecycler::Allocate(64));
+    }).join();
+  }
+  MemoryRecycler::Stats now = MemoryRecycler::GetStats();
+  EXPECT_EQ(now.liveBlocks, before.liveBlocks + 30);
+  EXPECT_EQ(now.liveBytes, before.liveBytes + 30 * 64);
+  for (void* block : blocks) MemoryRecycler::Recycle(block, 64);
+  now = MemoryRecycler::GetStats();
+  EXPECT_EQ(now.liveBlocks, before.liveBlocks);
+  EXPECT_EQ(now.liveBytes, before.liveBytes);
+}
+
 }  // namespace
 }  // namespace kelcore::utility
