@@ -97,13 +97,6 @@ TEST_F(StoreTest, AMalformedFileFailsTheLoadUntouchedAndWithoutOverrides) {
   }
 }
 
-TEST_F(StoreTest, AFileOfExactlyTheSizeLimitLoads) {
-  std::string text = R"({"exp":"{}"})";
-  text.resize(kMaxStateFileBytes, ' ');  // JSON allows blanks after the value
-  WriteFile(text);
-  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 1u);
-}
-
 TEST_F(StoreTest, ForcedMergeWritesAllFourMembersAndARepeatWritesNothing) {
   ExperimentStore store(StatePath());
   store.Merge(T("Exp"), T(kForcedVariation), T(kForcedIds));
