@@ -233,9 +233,6 @@ TEST_F(KelabCliTest, RunSaysWhichSwitchEntryTurnsRegistrationOffAndWhy) {
       {"ABExperiment.enable = true", nullptr,
        line + "\" true\": the text \" true\" has blanks around true; only the exact text "
               "\"true\" turns it on.\n"},
-      {nullptr, "ABExperiment.enable=True",
-       line + "\"True\": the text \"True\" is not in lower case; only the exact text \"true\" "
-              "turns it on.\n"},
       {nullptr, "ABExperiment.enable=false", line + "\"false\": the text is \"false\".\n"},
       {"ABExperiment.enable=true", nullptr, ""},
   };
