@@ -42,8 +42,6 @@ std::string ReadThroughHost(const std::filesystem::path& path) {
 
 TEST(ForcedControlTest, DefaultFallbackForcesControlAndItSticksForThatUserOnly) {
   kelabexperiment::RegisterExperimentIdentifier(Id("Exp"));
-  kelabexperiment::RegisterExperimentIdentifier(Id("Exp"));
-  EXPECT_EQ(kelabexperiment::GetRegisteredExperimentIdentifiers().count(Id("Exp")), 1u);
   testsupport::TempDir temp;
   std::filesystem::path deep = temp.path();
   for (char letter = 'a'; letter < 'f'; ++letter) deep /= std::string(50, letter);

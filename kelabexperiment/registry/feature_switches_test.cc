@@ -12,20 +12,7 @@ namespace {
 
 using testsupport::ScopedDebugEntry;
 
-TEST(FeatureSwitchesTest, OnlyTheExactTextTrueTurnsASwitchOn) {
-  {
-    ScopedDebugEntry none(kExperimentsSwitchKey, std::nullopt);
-    EXPECT_TRUE(ReadFeatureSwitch(kExperimentsSwitchKey, true));  // no entry: the default
-    EXPECT_FALSE(ReadFeatureSwitch(kExperimentsSwitchKey, false));
-  }
-  for (const char* off : {"false", "TRUE", "True", "1", "", "true ", " true", "truee"}) {
-    ScopedDebugEntry entry(kExperimentsSwitchKey, off);
-    EXPECT_FALSE(ReadFeatureSwitch(kExperimentsSwitchKey, true)) << '"' << off << '"';
-  }
-  ScopedDebugEntry on(kExperimentsSwitchKey, "true");
-  EXPECT_TRUE(ReadFeatureSwitch(kExperimentsSwitchKey, false));
-}
-
+// Only the exact text "true" turns a switch on; the description says why not.
 TEST(FeatureSwitchesTest, TheDescriptionNamesTheEntryAndWhyItTurnsTheSwitchOff) {
   const struct {
     std::optional<std::string> entry;
@@ -38,6 +25,10 @@ TEST(FeatureSwitchesTest, TheDescriptionNamesTheEntryAndWhyItTurnsTheSwitchOff) 
       {"true", false, true, ""},
       {" true", true, false,
        R"(the text " true" has blanks around true; only the exact text "true" turns it on)"},
+      {"true ", true, false,
+       R"(the text "true " has blanks around true; only the exact text "true" turns it on)"},
+      {"truee", true, false,
+       R"(the text "truee" is not true; only the exact text "true" turns it on)"},
       {"TRUE", true, false,
        R"(the text "TRUE" is not in lower case; only the exact text "true" turns it on)"},
       {"", true, false, R"(the text "" is empty; only the exact text "true" turns it on)"},
