@@ -38,14 +38,15 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
   updateReceived_ = false;
   // The previous user's assignments must not answer for the next user, also
   // for experiments that are not registered.
+  FeatureNames names;
   if (store_) {
-    for (const auto& entry : store_->Records()) WithdrawOverrides(entry.first);
+    for (const auto& entry : store_->Records()) WithdrawOverrides(entry.first, names);
     store_.reset();
   }
   // One copy serves both loops: copying the set is a node allocation per
   // experiment.
   const ImmutableStringSet experiments = IdentifierRegistry::Instance().CopyExperiments();
-  for (const ImmutableString& id : experiments) WithdrawOverrides(id.Text());
+  for (const ImmutableString& id : experiments) WithdrawOverrides(id.Text(), names);
 
   CheckUserIdentifier(quillUserID.Text());
   store_.emplace(GetUserStateFilePath(quillUserID.ToString()));

@@ -24,12 +24,15 @@ void ExperimentStore::Load() {
   ReserveOverrides(records);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
+  FeatureNames names;
   auto applied = records.begin();
   try {
-    for (; applied != records.end(); ++applied) ApplyOverrides(applied->first, applied->second);
+    for (; applied != records.end(); ++applied) {
+      ApplyOverrides(applied->first, applied->second, names);
+    }
   } catch (...) {
-    for (auto it = records.begin(); it != applied; ++it) WithdrawOverrides(it->first);
-    WithdrawOverrides(applied->first);
+    for (auto it = records.begin(); it != applied; ++it) WithdrawOverrides(it->first, names);
+    WithdrawOverrides(applied->first, names);
     throw;
   }
   records_.swap(records);
@@ -103,7 +106,8 @@ void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& va
   } else {
     records_[experimentId] = update;
   }
-  ApplyOverrides(experimentId, update);
+  FeatureNames names;
+  ApplyOverrides(experimentId, update, names);
 }
 
 bool SameRecord(const VariationRecord& a, const VariationRecord& b) {

@@ -14,8 +14,9 @@ UTF8String FeatureName(const UTF8String& experimentId, const UTF8String& member)
   return name;
 }
 
-FeatureNames::FeatureNames(const UTF8String& experimentId)
-    : stem_(experimentId.size() + kFeatureNameSeparator.size()) {
+void FeatureNames::Rebase(const UTF8String& experimentId) {
+  stem_ = experimentId.size() + kFeatureNameSeparator.size();
+  name_.clear();
   name_.reserve(stem_ + kChallengerTypeMember.size());  // the longest member name
   name_.append(experimentId).append(kFeatureNameSeparator);
 }
@@ -40,10 +41,11 @@ int VariationFeatureValue(VariationKind kind) {
   return 0;
 }
 
-void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& record) {
+void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& record,
+                    FeatureNames& names) {
   constexpr auto kCategory = OverrideDataCategory::kExperiment;
   namespace feature = kelappsupport::feature;
-  FeatureNames names(experimentId);
+  names.Rebase(experimentId);
   feature::SetOverrideData(names.Of(kVariationMember), VariationFeatureValue(record.variation),
                            kCategory);
   feature::SetOverrideStringData(names.Of(kChallengerTypeMember),
@@ -67,8 +69,8 @@ void ReserveOverrides(const RecordMap& records) {
   kelappsupport::feature::ReserveOverrides(kPerRecord * records.size(), bytes);
 }
 
-void WithdrawOverrides(const UTF8String& experimentId) {
-  FeatureNames names(experimentId);
+void WithdrawOverrides(const UTF8String& experimentId, FeatureNames& names) {
+  names.Rebase(experimentId);
   for (const UTF8String* member :
        {&kVariationMember, &kVariationIdMember, &kCampaignIdMember, &kChallengerTypeMember}) {
     kelappsupport::feature::RemoveOverride(names.Of(*member));

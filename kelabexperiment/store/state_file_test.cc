@@ -224,8 +224,10 @@ TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
 // count, not its records.
 TEST(StateFileTextTest, UnorderedOrRepeatedMembersAreOrderedAndTheLastOfEqualOnesKept) {
   const std::pair<const char*, size_t> rows[] = {
-      {R"({"b":"{}", "a":"{\"variation\":\"challenger\"}","c\",":"{}","b":"{\"variation\":\"forced_control\"}"})", 3},
-      {R"({"a":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})", 2},
+      {R"({"b":"{}", "a":"{\"variation\":\"challenger\"}","c\",":"{}","b":"{\"variation\":\"forced_control\"}"})",
+       3},
+      {R"({"a":"{}","a":"{\"variation\":\"challenger\"}","b":"{\"variation\":\"forced_control\"}"})",
+       2},
   };
   for (const auto& [text, size] : rows) {
     const RecordMap records = ParseStateText(T(text), T("f"));
