@@ -1,5 +1,7 @@
 #include "store/experiment_store.h"
 
+#include <new>
+
 #include "kelcore/serialization/json.h"
 #include "store/state_file.h"
 #include "store/store_test_support.h"
@@ -98,6 +100,17 @@ TEST_F(StoreTest, AMalformedFileFailsTheLoadUntouchedAndWithoutOverrides) {
     EXPECT_THROW(ExperimentStore{StatePath()}, boost::bad_any_cast) << text;
     EXPECT_EQ(FileText(), text);
     EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << text;
+  }
+}
+
+// A host table that cannot grow part-way through a load leaves no override
+// of any record behind, the one it failed in included.
+TEST_F(StoreTest, ALoadTheHostCannotApplyWithdrawsWhatItSet) {
+  WriteFile(StateText({{"a", kForcedVariation}, {"b", kForcedVariation}, {"c", "{}"}}));
+  for (std::size_t sets : {0, 1, 4, 6, 11}) {
+    kelappsupport::feature::ScopedSetFailure failure(sets);
+    EXPECT_THROW(ExperimentStore{StatePath()}, std::bad_alloc) << sets;
+    EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << sets;
   }
 }
 

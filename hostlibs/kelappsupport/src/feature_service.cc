@@ -1,4 +1,5 @@
 #include <map>
+#include <new>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -35,6 +36,8 @@ struct Service {
   std::shared_ptr<ScopedCallRecorder::Log> recorder KEL_GUARDED_BY(mutex);
   // Holds the name being looked up, so that lookups do not allocate.
   std::string key KEL_GUARDED_BY(mutex);
+  // Sets left before they fail, while a ScopedSetFailure lives.
+  std::optional<std::size_t> setsBeforeFailure KEL_GUARDED_BY(mutex);
 };
 
 Service& TheService() {
@@ -55,6 +58,13 @@ void Record(Service& s, MakeCall&& make) KEL_REQUIRES(s.mutex) {
   FeatureCall call = make();
   MutexLock lock(&s.recorder->mutex);
   s.recorder->calls.push_back(std::move(call));
+}
+
+// Throws when a ScopedSetFailure says this set fails.
+void CountSet(Service& s) KEL_REQUIRES(s.mutex) {
+  if (!s.setsBeforeFailure) return;
+  if (*s.setsBeforeFailure == 0) throw std::bad_alloc();
+  --*s.setsBeforeFailure;
 }
 
 // Runs the feature's handlers after a read took its default.
@@ -90,6 +100,7 @@ auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(St
 void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCategory category) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
+  CountSet(s);
   s.overrides.Set(View(featureName), value, category);
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetInt, ToStd(featureName), value, category};
@@ -100,6 +111,7 @@ void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
                            OverrideDataCategory category) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
+  CountSet(s);
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetString, ToStd(featureName), ToStd(value), category};
   });
@@ -189,6 +201,18 @@ ScopedCallRecorder::~ScopedCallRecorder() {
 std::vector<FeatureCall> ScopedCallRecorder::Calls() const {
   MutexLock lock(&log_->mutex);
   return log_->calls;
+}
+
+ScopedSetFailure::ScopedSetFailure(std::size_t setsBeforeFailure) {
+  Service& s = TheService();
+  MutexLock lock(&s.mutex);
+  previous_ = std::exchange(s.setsBeforeFailure, setsBeforeFailure);
+}
+
+ScopedSetFailure::~ScopedSetFailure() {
+  Service& s = TheService();
+  MutexLock lock(&s.mutex);
+  s.setsBeforeFailure = previous_;
 }
 
 }  // namespace kelappsupport::feature

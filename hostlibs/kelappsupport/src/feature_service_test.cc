@@ -1,5 +1,7 @@
 #include <atomic>
 #include <limits>
+#include <map>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -86,6 +88,24 @@ TEST_F(FeatureServiceTest, RecorderSeesCallsInOrder) {
                        FeatureCall::Kind::kRegister, FeatureCall::Kind::kDefaultTaken}));
   EXPECT_EQ(std::get<std::string>(recorder.Calls().at(1).value), "");
   EXPECT_EQ(recorder.Calls().at(3).name, "E_variation");
+}
+
+TEST_F(FeatureServiceTest, ASetFailureScopeFailsSetsFromTheNthOnAndThenRestores) {
+  constexpr auto kCategory = OverrideDataCategory::kExperiment;
+  {
+    ScopedSetFailure failure(1);
+    SetOverrideData(Bytes("A"), 1, kCategory);
+    {
+      ScopedSetFailure inner(0);
+      EXPECT_THROW(SetOverrideStringData(Bytes("B"), Bytes("b"), kCategory), std::bad_alloc);
+    }
+    EXPECT_THROW(SetOverrideData(Bytes("A"), 2, kCategory), std::bad_alloc);
+    EXPECT_THROW(SetOverrideStringData(Bytes("B"), Bytes("b"), kCategory), std::bad_alloc);
+    RemoveOverride(Bytes("A"));  // only sets fail
+  }
+  SetOverrideData(Bytes("C"), 3, kCategory);
+  EXPECT_EQ(SnapshotOverrides(),
+            (std::map<std::string, OverrideValue>{{"C", OverrideValue{3, kCategory}}}));
 }
 
 // A reservation is a hint: it changes no answer, records nothing, and may

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -52,6 +53,21 @@ class KELAPPSUPPORT_EXPORT ScopedCallRecorder {
  private:
   std::shared_ptr<Log> log_;
   std::shared_ptr<Log> previous_;
+};
+
+// While it lives, the override set that comes `setsBeforeFailure` sets after
+// its construction, and every one after it, throws std::bad_alloc without
+// changing the table: a host's table that cannot grow, for tests of what
+// callers undo. Scopes must nest. Thread-safe.
+class KELAPPSUPPORT_EXPORT ScopedSetFailure {
+ public:
+  explicit ScopedSetFailure(std::size_t setsBeforeFailure);
+  ~ScopedSetFailure();
+  ScopedSetFailure(const ScopedSetFailure&) = delete;
+  ScopedSetFailure& operator=(const ScopedSetFailure&) = delete;
+
+ private:
+  std::optional<std::size_t> previous_;
 };
 
 }  // namespace kelappsupport::feature
