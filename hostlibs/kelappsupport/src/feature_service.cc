@@ -95,6 +95,15 @@ auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(St
   return std::nullopt;
 }
 
+// Puts a scope's setting in place and returns the one it replaces, for the
+// scope to put back.
+template <typename Setting>
+Setting SwapSetting(Setting Service::*setting, Setting value) {
+  Service& s = TheService();
+  MutexLock lock(&s.mutex);
+  return std::exchange(s.*setting, std::move(value));
+}
+
 }  // namespace
 
 void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCategory category) {
@@ -186,33 +195,19 @@ void ResetFeatureService() {
   s.handlers.clear();
 }
 
-ScopedCallRecorder::ScopedCallRecorder() : log_(std::make_shared<Log>()) {
-  Service& s = TheService();
-  MutexLock lock(&s.mutex);
-  previous_ = std::exchange(s.recorder, log_);
-}
+ScopedCallRecorder::ScopedCallRecorder()
+    : log_(std::make_shared<Log>()), previous_(SwapSetting(&Service::recorder, log_)) {}
 
-ScopedCallRecorder::~ScopedCallRecorder() {
-  Service& s = TheService();
-  MutexLock lock(&s.mutex);
-  s.recorder = previous_;
-}
+ScopedCallRecorder::~ScopedCallRecorder() { SwapSetting(&Service::recorder, previous_); }
 
 std::vector<FeatureCall> ScopedCallRecorder::Calls() const {
   MutexLock lock(&log_->mutex);
   return log_->calls;
 }
 
-ScopedSetFailure::ScopedSetFailure(std::size_t setsBeforeFailure) {
-  Service& s = TheService();
-  MutexLock lock(&s.mutex);
-  previous_ = std::exchange(s.setsBeforeFailure, setsBeforeFailure);
-}
+ScopedSetFailure::ScopedSetFailure(std::size_t setsBeforeFailure)
+    : previous_(SwapSetting(&Service::setsBeforeFailure, std::optional(setsBeforeFailure))) {}
 
-ScopedSetFailure::~ScopedSetFailure() {
-  Service& s = TheService();
-  MutexLock lock(&s.mutex);
-  s.setsBeforeFailure = previous_;
-}
+ScopedSetFailure::~ScopedSetFailure() { SwapSetting(&Service::setsBeforeFailure, previous_); }
 
 }  // namespace kelappsupport::feature
