@@ -62,7 +62,7 @@ TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
   }
   faults_.writeBudget = -1;
   for (std::atomic<bool>* knob :
-       {&faults_.failSync, &faults_.failRename, &faults_.failCreateFile}) {
+       {&faults_.failSync, &faults_.failClose, &faults_.failRename, &faults_.failCreateFile}) {
     *knob = true;
     EXPECT_THROW(WriteStateFileAtomically(StatePath(), T("{}")), FileError);
     *knob = false;

@@ -22,6 +22,7 @@ class FaultFileSystem : public kelcore::filesupport::FileSystem {
   std::atomic<bool> failCreateFile{false};
   std::atomic<bool> failRename{false};
   std::atomic<bool> failSync{false};
+  std::atomic<bool> failClose{false};  // closes, then reports an error (as NFS may)
   std::atomic<bool> failLock{false};
   std::atomic<int> renames{0};
   std::atomic<int> locks{0};  // lock attempts, failed ones included
@@ -86,7 +87,10 @@ class FaultFileSystem : public kelcore::filesupport::FileSystem {
       if (fs_.failSync) throw kelcore::filesupport::FileError("injected flush failure");
       inner_->Sync();
     }
-    void Close() override { inner_->Close(); }
+    void Close() override {
+      inner_->Close();
+      if (fs_.failClose) throw kelcore::filesupport::FileError("injected close failure");
+    }
 
    private:
     std::unique_ptr<kelcore::filesupport::WritableFile> inner_;
