@@ -164,9 +164,10 @@ TEST_F(StoreTest, WhatTheFileCannotHoldStaysInMemory) {
   }
   EXPECT_EQ(Features("bad\xFF"), "3|none|forced_control|");
   memoryOnly.Save();
+  WriteFile(StateText({{"other", "{}"}}));  // another writer's record joins them
   store.Merge(T("ok"), T(kForcedVariation), T(kForcedIds));
-  EXPECT_EQ(store.Records().size(), 2u);
-  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 1u);
+  EXPECT_EQ(store.Records().size(), 3u);
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp_.path()),
                           std::filesystem::directory_iterator()),
             2);  // the state file and its lock, nothing from the store without a path

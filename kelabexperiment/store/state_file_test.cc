@@ -159,15 +159,19 @@ TEST_F(StateFileTest, AnEditWritesOnlyAChangeAndKeepsThePreviousFile) {
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
   EXPECT_EQ(Leftovers(), std::set<std::string>{"ABExperiment.bak"});
 
-  // Malformed: refused and left alone, or backed up, moved aside and replaced.
-  WriteFile("[]");
-  EXPECT_THROW(edit(UnreadableStateFile::kFail, true), StateFileError);
-  EXPECT_EQ(FileText(), "[]");
-  result = edit(UnreadableStateFile::kStartEmpty, false);
-  EXPECT_TRUE(result.written && result.backedUp);
-  EXPECT_EQ(FileText(), "{}");
-  EXPECT_EQ(testsupport::ReadAll(backup), "[]");
-  EXPECT_EQ(Leftovers().size(), 2u);  // the backup and the file moved aside
+  // Malformed or over the size limit: refused and left alone, or backed up,
+  // moved aside and replaced.
+  for (const std::uintmax_t size : {std::uintmax_t{2}, kMaxStateFileBytes + 1}) {
+    WriteFile("[]");
+    std::filesystem::resize_file(FilePath(), size);
+    EXPECT_ANY_THROW(edit(UnreadableStateFile::kFail, true)) << size;
+    EXPECT_EQ(std::filesystem::file_size(FilePath()), size);
+    result = edit(UnreadableStateFile::kStartEmpty, false);
+    EXPECT_TRUE(result.written && result.backedUp) << size;
+    EXPECT_EQ(FileText(), "{}");
+    EXPECT_EQ(std::filesystem::file_size(backup), size);
+  }
+  EXPECT_EQ(Leftovers().size(), 3u);  // the backup and the two files moved aside
 
   // A failing backup fails the edit before the file changes.
   kelcore::filesupport::ScopedFileSystem scope(faults_);
@@ -268,6 +272,17 @@ TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
     tooMany.emplace_hint(tooMany.end(), T(key), VariationRecord());
   }
   EXPECT_THROW(SerializeState(tooMany, StatePath()), FileError);
+  // A save may write a file of exactly the size limit, not a byte more.
+  const auto sized = [&](std::size_t campaignBytes) {
+    VariationRecord record;
+    record.campaignId = T(std::string(campaignBytes, 'x'));
+    RecordMap one;
+    one.emplace(T("exp"), record);
+    return SerializeState(one, StatePath()).size();
+  };
+  const std::size_t fits = kMaxStateFileBytes - sized(0);
+  EXPECT_EQ(sized(fits), kMaxStateFileBytes);
+  EXPECT_THROW(sized(fits + 1), FileError);
 }
 
 #ifdef _WIN32
