@@ -1,5 +1,7 @@
 #include "manager/ab_experiment_manager.h"
 
+#include <atomic>
+
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file_system.h"
@@ -187,8 +189,9 @@ TEST_F(ManagerTest, ASaveThatFailsIsReportedAndRetriedByTheNextFallback) {
   Initialize("retry");
   testsupport::FaultFileSystem faults;
   kelcore::filesupport::ScopedFileSystem scope(faults);
-  faults.failCreateFile = true;
-  for (int read = 0; read < 2; ++read) {
+  // A save that cannot write and one that cannot take the lock.
+  for (std::atomic<bool>* fault : {&faults.failCreateFile, &faults.failLock}) {
+    *fault = true;
     EXPECT_EQ(ReadVariation("RetryExp"), 0);
     try {
       RunPendingUITasks();
@@ -196,13 +199,13 @@ TEST_F(ManagerTest, ASaveThatFailsIsReportedAndRetriedByTheNextFallback) {
     } catch (const kelcore::filesupport::FileError& e) {
       EXPECT_NE(std::string(e.what()).find("ABExperiment"), std::string::npos) << e.what();
     }
+    *fault = false;
   }
   EXPECT_EQ(faults.locks.load(), 2);  // one attempt per update, no more
   EXPECT_EQ(std::filesystem::file_size(StateFile("retry")), 0u);
 
   // Once the disk takes writes again, the host's ordinary reads and UI loop
   // bring the record to the file.
-  faults.failCreateFile = false;
   EXPECT_EQ(ReadVariation("RetryExp"), 0);
   RunPendingUITasks();
   EXPECT_EQ(ReadVariation("RetryExp"), 3);

@@ -43,14 +43,6 @@ class StateFileTest : public StoreTest {
   testsupport::FaultFileSystem faults_;
 };
 
-TEST_F(StateFileTest, ReplacesTheWholeFileAndLeavesNoTemporary) {
-  WriteStateFileAtomically(StatePath(), T("{}"));
-  EXPECT_EQ(FileText(), "{}");
-  EXPECT_TRUE(Leftovers().empty());
-  EXPECT_EQ(ReadStateFile(StatePath()), T("{}"));
-  EXPECT_EQ(ReadStateFile(T((temp_ / "missing").u8string())), T(""));
-}
-
 TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
   kelcore::filesupport::ScopedFileSystem scope(faults_);
   const std::string text(5000, ' ');
@@ -93,26 +85,6 @@ TEST_F(StateFileTest, ASaveSweepsStaleTemporariesAndNothingElse) {
   EXPECT_EQ(Leftovers(), (std::set<std::string>{"ABExperiment.tmp-folder", "ABExperimentNotes"}));
   EXPECT_EQ(ExperimentStore(StatePath()).Records().at(T("exp")).variation,
             VariationKind::ForcedControl);
-}
-
-TEST_F(StateFileTest, AFailedSaveKeepsNothingAndTheNextUpdateRetries) {
-  ExperimentStore store(StatePath());
-  kelappsupport::feature::ResetFeatureService();
-  kelcore::filesupport::ScopedFileSystem scope(faults_);
-  faults_.writeBudget = 3;
-  EXPECT_THROW(store.Merge(T("new"), T(kForced), T("")), FileError);
-  faults_.failLock = true;
-  EXPECT_THROW(store.Merge(T("new"), T(kForced), T("")), FileError);
-  EXPECT_EQ(store.Records().count(T("new")), 0u);
-  EXPECT_EQ(Features("new"), "-|-|-|-");
-  EXPECT_EQ(FileText(), kOld);
-  EXPECT_EQ(faults_.locks.load(), 2);  // one attempt per update
-
-  faults_.failLock = false;
-  faults_.writeBudget = -1;
-  store.Merge(T("new"), T(kForced), T(kForcedIds));
-  EXPECT_EQ(Features("new"), "3|none|forced_control|");
-  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
 }
 
 TEST_F(StateFileTest, RecordsAnotherWriterAddedJoinMemoryWithoutOverrides) {
