@@ -57,11 +57,16 @@ __attribute__((tls_model("initial-exec")))
 thread_local Counters* tCounters = nullptr;
 thread_local bool tEnded = false;
 
-// Gives the thread's block back when the thread ends.
+// Gives the thread's block back when the thread ends. It keeps its own
+// pointer to the block: where thread-locals are emulated (MinGW), the others
+// may already be gone, and read as null, when this runs.
 struct Release {
+  Counters* block = nullptr;
   ~Release() {
-    const std::lock_guard<std::mutex> lock(gMutex);
-    tCounters->inUse = false;
+    {
+      const std::lock_guard<std::mutex> lock(gMutex);
+      block->inUse = false;
+    }
     tCounters = nullptr;
     tEnded = true;
   }
@@ -79,7 +84,7 @@ inline void Count(std::int64_t blocks, std::int64_t bytes);
   }
   tCounters = Acquire();
   static thread_local Release release;
-  (void)release;
+  release.block = tCounters;
   Count(blocks, bytes);
 }
 
