@@ -18,7 +18,6 @@ UTF8String FeatureName(const UTF8String& experimentId, const UTF8String& member)
 class FeatureNames {
  public:
   FeatureNames() = default;
-  explicit FeatureNames(const UTF8String& experimentId) { Rebase(experimentId); }
   // Names experimentId's features from now on, keeping the buffer.
   void Rebase(const UTF8String& experimentId);
   // FeatureName(experimentId, member); valid until the next call.
