@@ -74,9 +74,8 @@ bool FreshProcess(const fs::path& docs, const testsupport::TempDir& scratch, Mea
     long rssKb, hwmKb;
   };
   std::vector<Run> runs;
-  const std::string command = testsupport::ShellQuoted(KELAB_FRESH_HOST_PATH) + " " +
-                              testsupport::ShellQuoted(KELAB_MODULE_PATH) + " " +
-                              testsupport::ShellQuoted(docs.u8string()) + " bench-user";
+  const std::vector<std::string> command{KELAB_FRESH_HOST_PATH, KELAB_MODULE_PATH, docs.u8string(),
+                                         "bench-user"};
   for (int i = 0; i < kRuns; ++i) {
     const testsupport::ProcessResult result = testsupport::RunProcess(command, scratch);
     long long us = 0;

@@ -56,9 +56,7 @@ Args With(Args args, const Args& more) {
 class KelabCliTest : public ::testing::Test {
  protected:
   ProcessResult Kelab(const Args& args, bool mergeErrors = false) {
-    std::string line = testsupport::ShellQuoted(KELAB_PATH);
-    for (const std::string& arg : args) line += " " + testsupport::ShellQuoted(arg);
-    return testsupport::RunProcess(line, scratch_, mergeErrors);
+    return testsupport::RunProcess(With({KELAB_PATH}, args), scratch_, mergeErrors);
   }
   // `command` for `user` under the documents folder, then `more`.
   ProcessResult Kelab(const std::string& command, const std::string& user, const Args& more = {}) {
