@@ -2,11 +2,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <string_view>
 #include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "kelcore/serialization/json.h"
+#include "kelcore/serialization/json_text_visitor.h"
 #include "testsupport/json_suite.h"
 #include "testsupport/printers.h"
 #include "testsupport/temp_dir.h"
@@ -49,6 +53,20 @@ std::string ViaReader(const UTF8String& text) {
   return Line(members);
 }
 
+// What the one-pass visitor sees, kept as the reader keeps it (byte order of
+// name, the last of equal names); none when it says no.
+std::optional<std::string> ViaVisitor(const UTF8String& text) {
+  std::map<std::string, UTF8String> members;
+  auto visit = [&](std::string_view name, std::string_view value) {
+    members.insert_or_assign(std::string(name), string::FromStd(value));
+    return true;
+  };
+  if (!VisitJSONTextMembers(string::View(text), visit)) return std::nullopt;
+  std::vector<std::pair<std::string, const UTF8String*>> kept;
+  for (const auto& [name, value] : members) kept.emplace_back(name, &value);
+  return Line(kept);
+}
+
 TEST(JsonTextMembersTest, ReadsMembersInObjectOrderWithTheLastOfEqualNames) {
   EXPECT_EQ(ViaReader(Bytes(R"({"b":"1","B":"2","n":5,"b":"3","o":{"x":"y"},"a":[["s"]],)"
                             R"("e":"q\"\u00e9\t","z":null,"":""})")),
@@ -66,27 +84,37 @@ TEST(JsonTextMembersTest, LongEscapedNamesAndTextsArriveWhole) {
     escaped += "\\\"x\\u00e9";
     plain += "\"x\xC3\xA9";
   }
-  const auto members = JSONParseTextMembers(Bytes("{\"" + name + "\":\"" + escaped + "\"}"));
+  const UTF8String document = Bytes("{\"" + name + "\":\"" + escaped + "\"}");
+  const auto members = JSONParseTextMembers(document);
   ASSERT_TRUE(members);
   ASSERT_EQ(members->size(), 1u);
   EXPECT_EQ(members->front().name.size(), 6000u);
   EXPECT_EQ(members->front().text, Bytes(plain));
+  // The one-pass visitor, made for such files, reads them too.
+  EXPECT_EQ(ViaVisitor(document), ViaReader(document));
 }
 
 // Every document of the shared JSON parsing suite, wrapped as a member value
-// and as it is: the reader agrees with a walk of JSONParse's result.
+// and as it is: the reader agrees with a walk of JSONParse's result, and so
+// does the one-pass visitor wherever it says yes.
 TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
   const auto folder = testsupport::JsonSuiteFolder();
   ASSERT_TRUE(std::filesystem::is_directory(folder)) << "JSON test suite not found at " << folder;
   int compared = 0;
+  int visited = 0;  // documents the visitor said yes to
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string document = testsupport::ReadAll(entry.path());
     for (const std::string& text : {document, "{\"m\":" + document + ",\"k\":\"v\"}"}) {
       EXPECT_EQ(ViaReader(Bytes(text)), ViaJsonParse(Bytes(text))) << entry.path().filename();
+      if (const auto members = ViaVisitor(Bytes(text))) {
+        EXPECT_EQ(*members, ViaJsonParse(Bytes(text))) << entry.path().filename();
+        ++visited;
+      }
       ++compared;
     }
   }
   EXPECT_GT(compared, 500);
+  EXPECT_GE(visited, 10);
 }
 
 // What else is rejected, and what is not, the parsing-suite test shows.
