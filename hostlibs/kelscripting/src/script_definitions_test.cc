@@ -110,7 +110,12 @@ TEST(ScriptDefinitionsTest, DefineObjectRegistersTheClassWithMembersAndComponent
   const auto echo = def->FindProperty(FromStd("echo"));
   ASSERT_TRUE(echo);
   EXPECT_EQ(echo->GetFlags(), 0x1A0044u);  // option bit 6, masked flags, method bit 2
+  // Sealed: every change is refused.
   EXPECT_THROW(def->AddComponent(Component("late")), ScriptException);
+  EXPECT_THROW(def->AddProperty(echo), ScriptException);
+  EXPECT_THROW(def->SetObjectFlags(0), ScriptException);
+  EXPECT_THROW(def->SetObjectType(typeid(int)), ScriptException);
+  EXPECT_THROW(def->AddOrModifyNamespace(FromStd("late"), 0), ScriptException);
 }
 
 TEST(ScriptDefinitionsTest, OnlyFactoryObjectsHaveTheirPendingAdapterMadeOnce) {
