@@ -158,7 +158,7 @@ TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) 
 
   // With --json the same error is an object on standard output.
   WriteState("bad", "[]");
-  const ProcessResult r = Kelab("check", "bad", {"--json"});
+  ProcessResult r = Kelab("check", "bad", {"--json"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out.rfind(R"({"schema":1,"command":"check","exitCode":1,"error":{"kind":"state",)"
                         R"("message":"state file ')",
@@ -168,6 +168,14 @@ TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) 
   EXPECT_THAT(r.out, HasSubstr(R"(,"member":null,"offset":0,)"
                                R"("reason":"the top level is not a JSON object"}}
 )"));
+
+  // With both streams in one, the error is the last line, after the output it follows.
+  r = Kelab({"run", "--docs", Docs(), "--user", "bad", "--experiment", "e"}, true);
+  EXPECT_EQ(r.status, 1);
+  const std::size_t error = r.out.find("kelab: error: state file '");
+  EXPECT_NE(error, std::string::npos) << r.out;
+  EXPECT_LT(r.out.find("Registered experiments: e\n"), error) << r.out;
+  EXPECT_EQ(r.out.find('\n', error), r.out.size() - 1) << "last: " << r.out;
 }
 
 TEST_F(KelabCliTest, RunRecordsForcedControlAndADryRunOnlySaysWhatItWouldRecord) {
@@ -465,17 +473,6 @@ TEST_F(KelabCliTest, NamesAreEscapedForTheTerminalAndColumnsCountCodePoints) {
   // JSON carries the exact text.
   r = Kelab("show", "esc", {"--json"});
   EXPECT_THAT(r.out, HasSubstr(R"("experiment":"e\u001b[2J")"));
-}
-
-TEST_F(KelabCliTest, AnErrorComesAfterTheOutputItFollows) {
-  WriteState("bad", "[]");
-  const ProcessResult r =
-      Kelab({"run", "--docs", Docs(), "--user", "bad", "--experiment", "e"}, true);
-  EXPECT_EQ(r.status, 1);
-  const std::size_t error = r.out.find("kelab: error: state file '");
-  EXPECT_NE(error, std::string::npos) << r.out;
-  EXPECT_LT(r.out.find("Registered experiments: e\n"), error) << r.out;
-  EXPECT_EQ(r.out.find('\n', error), r.out.size() - 1) << "last: " << r.out;
 }
 
 }  // namespace
