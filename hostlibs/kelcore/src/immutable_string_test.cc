@@ -31,15 +31,14 @@ TEST(ImmutableStringTest, EqualTextsShareAHandleNumberedInTheOrderFirstInterned)
 TEST(ImmutableStringTest, ConcurrentInterningAgreesOnHandles) {
   constexpr int kThreads = 4;
   constexpr int kTexts = 500;
-  std::vector<std::vector<std::uint64_t>> seen(kThreads);
+  std::vector<std::vector<std::uint64_t>> seen(kThreads, std::vector<std::uint64_t>(kTexts));
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t, &seen] {
       for (int i = 0; i < kTexts; ++i) {
         const int k = (t % 2 == 0) ? i : kTexts - 1 - i;  // opposite orders race
-        seen[t].push_back(ImmutableString::Create(Bytes("race-" + std::to_string(k))).Handle());
+        seen[t][k] = ImmutableString::Create(Bytes("race-" + std::to_string(k))).Handle();
       }
-      if (t % 2 != 0) std::reverse(seen[t].begin(), seen[t].end());
     });
   }
   for (auto& thread : threads) thread.join();
