@@ -26,8 +26,8 @@ class DebugDatabaseTest : public ::testing::Test {
   testsupport::TempDir temp_;
 };
 
-// A bad file changes nothing; a good one is taken verbatim, and entries set
-// later override it and the fallback until removed.
+// A bad file changes nothing; a good one is taken verbatim. An entry set later
+// replaces what the file gave, and once removed gives the fallback again.
 TEST_F(DebugDatabaseTest, LoadsASettingsFileVerbatimOrNotAtAll) {
   DebugDatabase& db = DebugDatabase::Instance();
   testsupport::WriteAll(temp_ / "bad", "A=1\nno equals sign\n");
