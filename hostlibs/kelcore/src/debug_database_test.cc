@@ -26,31 +26,27 @@ class DebugDatabaseTest : public ::testing::Test {
   testsupport::TempDir temp_;
 };
 
-TEST_F(DebugDatabaseTest, EntriesOverrideTheFallback) {
-  EXPECT_EQ(Get("A.enable"), "<none>");
-  DebugDatabase::Instance().SetEntry(Bytes("A.enable"), Bytes("false"));
-  EXPECT_EQ(Get("A.enable"), "false");
-  EXPECT_EQ(Get("a.enable"), "<none>");  // keys are case-sensitive
-  DebugDatabase::Instance().RemoveEntry(Bytes("A.enable"));
-  EXPECT_EQ(Get("A.enable"), "<none>");
-}
+// A bad file changes nothing; a good one is taken verbatim. An entry set later
+// replaces what the file gave, and once removed gives the fallback again.
+TEST_F(DebugDatabaseTest, LoadsASettingsFileVerbatimOrNotAtAll) {
+  DebugDatabase& db = DebugDatabase::Instance();
+  testsupport::WriteAll(temp_ / "bad", "A=1\nno equals sign\n");
+  EXPECT_THAT(testsupport::ErrorOf<config::kel_exception>(
+                  [&] { db.LoadFromFile((temp_ / "bad").string()); }),
+              ::testing::HasSubstr("line 2"));
+  EXPECT_EQ(Get("A"), "<none>");
+  EXPECT_THROW(db.LoadFromFile((temp_ / "missing").string()), config::kel_exception);
 
-TEST_F(DebugDatabaseTest, LoadsASettingsFileVerbatim) {
   testsupport::WriteAll(temp_ / "db", "# switches\n\n  A.enable = false\r\nB.enable=true \nC=\n");
-  DebugDatabase::Instance().LoadFromFile((temp_ / "db").string());
+  db.LoadFromFile((temp_ / "db").string());
   EXPECT_EQ(Get("A.enable"), " false");  // value verbatim: leading blank kept
   EXPECT_EQ(Get("B.enable"), "true ");
   EXPECT_EQ(Get("C"), "");
-}
-
-TEST_F(DebugDatabaseTest, BadSettingsFileChangesNothing) {
-  testsupport::WriteAll(temp_ / "db", "A=1\nno equals sign\n");
-  EXPECT_THAT(testsupport::ErrorOf<config::kel_exception>(
-                  [&] { DebugDatabase::Instance().LoadFromFile((temp_ / "db").string()); }),
-              ::testing::HasSubstr("line 2"));
-  EXPECT_EQ(Get("A"), "<none>");
-  EXPECT_THROW(DebugDatabase::Instance().LoadFromFile((temp_ / "missing").string()),
-               config::kel_exception);
+  EXPECT_EQ(Get("a.enable"), "<none>");  // keys are case-sensitive
+  db.SetEntry(Bytes("A.enable"), Bytes("true"));
+  EXPECT_EQ(Get("A.enable"), "true");
+  db.RemoveEntry(Bytes("A.enable"));
+  EXPECT_EQ(Get("A.enable"), "<none>");
 }
 
 #ifndef _WIN32

@@ -1,7 +1,6 @@
 // The third-party JSON parsing suite: y_ files must parse, n_ files must not,
 // i_ files may go either way; none may crash.
 
-#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>

@@ -11,9 +11,11 @@ UTF8String Bytes(std::string_view text) { return string::FromStd(text); }
 
 const JsonObject& AsObject(const JsonValuePtr& v) { return boost::any_cast<const JsonObject&>(*v); }
 
-TEST(JsonTest, ParsesEveryKindIntoItsHeldType) {
-  const auto v = JSONParse(Bytes(
-      R"({"s":"t\u00e9","i":-5,"u":18446744073709551615,"d":1.5,"b":true,"n":null,"a":[1],"o":{}})"));
+// Names sort by their bytes.
+TEST(JsonTest, ParsesEveryKindIntoItsHeldTypeKeepingTheLastOfEqualNames) {
+  const auto v =
+      JSONParse(Bytes(R"({"s":"1","\u00e9":0,"S":0,"s":"t\u00e9","i":-5,)"
+                      R"("u":18446744073709551615,"d":1.5,"b":true,"n":null,"a":[1],"o":{}})"));
   ASSERT_TRUE(v);
   const JsonObject& o = AsObject(v);
   EXPECT_EQ(boost::any_cast<UTF8String>(*GetVariantInObject(o, "s")), Bytes("t\xC3\xA9"));
@@ -22,10 +24,12 @@ TEST(JsonTest, ParsesEveryKindIntoItsHeldType) {
   EXPECT_EQ(boost::any_cast<double>(*GetVariantInObject(o, "d")), 1.5);
   EXPECT_TRUE(boost::any_cast<bool>(*GetVariantInObject(o, "b")));
   EXPECT_FALSE(GetVariantInObject(o, "n"));  // null is a null pointer
-  EXPECT_EQ(o.count(Bytes("n")), 1u);
   EXPECT_EQ(boost::any_cast<const JsonArray&>(*GetVariantInObject(o, "a")).size(), 1u);
   EXPECT_TRUE(boost::any_cast<const JsonObject&>(*GetVariantInObject(o, "o")).empty());
   EXPECT_FALSE(GetVariantInObject(o, "missing"));
+  std::string order;
+  for (const auto& member : o) order += string::ToStd(member.first) + ",";
+  EXPECT_EQ(order, "S,a,b,d,i,n,o,s,u,\xC3\xA9,");
 }
 
 TEST(JsonTest, BadInputGivesNullNeverThrows) {
@@ -43,17 +47,7 @@ TEST(JsonTest, BadInputGivesNullNeverThrows) {
   EXPECT_TRUE(JSONParse(Bytes("[1e308,1e-400]")));
 }
 
-TEST(JsonTest, DuplicateNamesKeepTheLastAndKeysSortByBytes) {
-  const auto v = JSONParse(Bytes(R"({"b":"1","B":"2","b":"3","\u00e9":"4","a":"5"})"));
-  ASSERT_TRUE(v);
-  const JsonObject& o = AsObject(v);
-  EXPECT_EQ(boost::any_cast<UTF8String>(*GetVariantInObject(o, "b")), Bytes("3"));
-  std::string order;
-  for (const auto& member : o) order += string::ToStd(member.first) + ",";
-  EXPECT_EQ(order, "B,a,b,\xC3\xA9,");
-}
-
-TEST(JsonTest, WriteThenParseRoundTrips) {
+TEST(JsonTest, WhatIsWrittenParsesBackAndWhatCannotBeWrittenIsRefused) {
   boost::any root = JsonObject();
   AddToObject(root, Bytes("z"), UTF8String(Bytes("quote \" and \\ and \x01")), false);
   AddToObject(root, Bytes("a"), std::int64_t{-7}, false);
@@ -65,13 +59,9 @@ TEST(JsonTest, WriteThenParseRoundTrips) {
   ASSERT_TRUE(back);
   EXPECT_EQ(GetJSONUTF8String(*back, false), text);
 
-  AddToObject(root, Bytes("a"), std::int64_t{9}, true);
-  EXPECT_EQ(boost::any_cast<std::int64_t>(
-                *GetVariantInObject(AsObject(boost::make_shared<boost::any>(root)), "a")),
-            9);
-}
+  AddToObject(root, Bytes("a"), std::int64_t{9}, true);  // replaced
+  EXPECT_EQ(string::View(GetJSONUTF8String(root, false)).substr(0, 7), R"({"a":9,)");
 
-TEST(JsonTest, WriterRejectsWhatItCannotWrite) {
   EXPECT_THROW(GetJSONUTF8String(boost::any(3.5f), false), std::invalid_argument);
   EXPECT_THROW(GetJSONUTF8String(boost::any(HUGE_VAL), false), std::invalid_argument);
   EXPECT_THROW(GetJSONUTF8String(boost::any(Bytes("\xFF")), false), std::invalid_argument);

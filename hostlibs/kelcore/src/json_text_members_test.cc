@@ -1,6 +1,5 @@
 #include "kelcore/serialization/json_text_members.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -22,12 +21,8 @@ UTF8String Bytes(std::string_view text) { return string::FromStd(text); }
 
 // Members as one line, "name=text|" or "name#|" for a value that is not text;
 // "(none)" for no object.
-std::string Line(const std::vector<std::pair<std::string, const UTF8String*>>& members) {
-  std::string out;
-  for (const auto& [name, text] : members) {
-    out += name + (text ? "=" + string::ToStd(*text) : std::string("#")) + "|";
-  }
-  return out;
+void Add(std::string& line, const std::string& name, const UTF8String* text) {
+  line += name + (text ? "=" + string::ToStd(*text) : std::string("#")) + "|";
 }
 
 // What a walk of JSONParse's object gives.
@@ -35,22 +30,20 @@ std::string ViaJsonParse(const UTF8String& text) {
   const JsonValuePtr parsed = JSONParse(text);
   const auto* object = parsed ? boost::any_cast<JsonObject>(parsed.get()) : nullptr;
   if (object == nullptr) return "(none)";
-  std::vector<std::pair<std::string, const UTF8String*>> members;
+  std::string line;
   for (const auto& [name, value] : *object) {
-    members.emplace_back(string::ToStd(name),
-                         value ? boost::any_cast<UTF8String>(value.get()) : nullptr);
+    Add(line, string::ToStd(name), value ? boost::any_cast<UTF8String>(value.get()) : nullptr);
   }
-  return Line(members);
+  return line;
 }
 
 std::string ViaReader(const UTF8String& text) {
   const auto read = JSONParseTextMembers(text);
   if (!read) return "(none)";
-  std::vector<std::pair<std::string, const UTF8String*>> members;
-  for (const JsonTextMember& m : *read) {
-    members.emplace_back(string::ToStd(m.name), m.text ? &*m.text : nullptr);
-  }
-  return Line(members);
+  std::string line;
+  for (const JsonTextMember& m : *read)
+    Add(line, string::ToStd(m.name), m.text ? &*m.text : nullptr);
+  return line;
 }
 
 // What the one-pass visitor sees, kept as the reader keeps it (byte order of
@@ -62,34 +55,22 @@ std::optional<std::string> ViaVisitor(const UTF8String& text) {
     return true;
   };
   if (!VisitJSONTextMembers(string::View(text), visit)) return std::nullopt;
-  std::vector<std::pair<std::string, const UTF8String*>> kept;
-  for (const auto& [name, value] : members) kept.emplace_back(name, &value);
-  return Line(kept);
-}
-
-TEST(JsonTextMembersTest, ReadsMembersInObjectOrderWithTheLastOfEqualNames) {
-  EXPECT_EQ(ViaReader(Bytes(R"({"b":"1","B":"2","n":5,"b":"3","o":{"x":"y"},"a":[["s"]],)"
-                            R"("e":"q\"\u00e9\t","z":null,"":""})")),
-            "=|B=2|a#|b=3|e=q\"\xC3\xA9\t|n#|o#|z#|");
-  EXPECT_TRUE(JSONParseTextMembers(Bytes("{}"))->empty());
-  const std::string deepest = "{\"a\":" + std::string(63, '[') + std::string(63, ']') + "}";
-  EXPECT_EQ(JSONParseTextMembers(Bytes(deepest))->size(), 1u);
+  std::string line;
+  for (const auto& [name, value] : members) Add(line, name, &value);
+  return line;
 }
 
 // Texts longer than the parser's buffer arrive in parts.
 TEST(JsonTextMembersTest, LongEscapedNamesAndTextsArriveWhole) {
-  std::string name, escaped, plain;
+  std::string name, escapedName, text, escapedText;
   for (int i = 0; i < 3000; ++i) {
-    name += "n\\t";
-    escaped += "\\\"x\\u00e9";
-    plain += "\"x\xC3\xA9";
+    name += "n\t";
+    escapedName += "n\\t";
+    text += "\"x\xC3\xA9";
+    escapedText += "\\\"x\\u00e9";
   }
-  const UTF8String document = Bytes("{\"" + name + "\":\"" + escaped + "\"}");
-  const auto members = JSONParseTextMembers(document);
-  ASSERT_TRUE(members);
-  ASSERT_EQ(members->size(), 1u);
-  EXPECT_EQ(members->front().name.size(), 6000u);
-  EXPECT_EQ(members->front().text, Bytes(plain));
+  const UTF8String document = Bytes("{\"" + escapedName + "\":\"" + escapedText + "\"}");
+  EXPECT_EQ(ViaReader(document), name + "=" + text + "|");
   // The one-pass visitor, made for such files, reads them too.
   EXPECT_EQ(ViaVisitor(document), ViaReader(document));
 }
@@ -100,7 +81,6 @@ TEST(JsonTextMembersTest, LongEscapedNamesAndTextsArriveWhole) {
 TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
   const auto folder = testsupport::JsonSuiteFolder();
   ASSERT_TRUE(std::filesystem::is_directory(folder)) << "JSON test suite not found at " << folder;
-  int compared = 0;
   int visited = 0;  // documents the visitor said yes to
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string document = testsupport::ReadAll(entry.path());
@@ -110,10 +90,8 @@ TEST(JsonTextMembersTest, AgreesWithJsonParseOnTheParsingSuite) {
         EXPECT_EQ(*members, ViaJsonParse(Bytes(text))) << entry.path().filename();
         ++visited;
       }
-      ++compared;
     }
   }
-  EXPECT_GT(compared, 500);
   EXPECT_GE(visited, 10);
 }
 
@@ -136,17 +114,22 @@ TEST(JsonTextMembersTest, AFailureSaysWhereAndWhy) {
     EXPECT_EQ(failure.offset, offset) << text;
     EXPECT_EQ(failure.reason, reason) << text;
   }
+  // One level less deep, and nothing at all, are read.
+  EXPECT_EQ(JSONParseTextMembers(Bytes("{\"a\":" + deep.substr(1, 126) + "}"))->size(), 1u);
+  EXPECT_TRUE(JSONParseTextMembers(Bytes("{}"))->empty());
 }
 
-TEST(JsonTextMembersTest, LocatesTheKeptMemberPastAnythingBeforeIt) {
-  // Brackets, braces, quotes and escapes inside earlier values and names.
+// Brackets, braces, quotes and escapes inside earlier values and names; of
+// equal names the last is kept, and members come in byte order of name.
+TEST(JsonTextMembersTest, ReadsAndLocatesTheKeptMembersPastAnythingBeforeThem) {
   const UTF8String text = Bytes(
       "{ \"s\" : \"}]\\\"{[\", \"n\":-1.5e3 ,\"o\":{\"x\":[1,{\"y\":\"]\"}]},"
-      "\"\\u0061\\n\" :\ttrue,\"z\":null,\"d\":[],\"d\":\"late\"}");
-  ASSERT_TRUE(JSONParseTextMembers(text));
+      "\"\\u0061\\n\" :\ttrue,\"z\":null,\"d\":[],\"d\":\"late\",\"B\":\"2\","
+      "\"\":\"q\\\"\\u00e9\\t\",\"s\":\"last\"}");
+  EXPECT_EQ(ViaReader(text), "=q\"\xC3\xA9\t|B=2|a\n#|d=late|n#|o#|s=last|z#|");
   const std::tuple<std::string, std::size_t, std::string> cases[] = {
-      {"s", 8, "a string"},     {"n", 22, "a number"}, {"o", 34, "an object"},
-      {"a\n", 67, "a boolean"}, {"z", 76, "null"},     {"d", 92, "a string"},  // the last "d"
+      {"s", 128, "a string"},   {"n", 22, "a number"}, {"o", 34, "an object"},
+      {"a\n", 67, "a boolean"}, {"z", 76, "null"},     {"d", 92, "a string"},
   };
   for (const auto& [name, offset, kind] : cases) {
     const auto where = LocateJSONMember(text, Bytes(name));

@@ -11,60 +11,46 @@
 namespace kelcore::threads {
 namespace {
 
-// A counter as the annotated classes keep their state: the thread-safety
-// analysis (clang builds) rejects any touch of count_ without the lock.
-class Counter {
- public:
-  void Add() KEL_EXCLUDES(mutex_) {
-    MutexLock lock(&mutex_);
-    AddLocked();
-  }
-  int Get() const KEL_EXCLUDES(mutex_) {
-    MutexLock lock(&mutex_);
-    return count_;
-  }
-
- private:
-  void AddLocked() KEL_REQUIRES(mutex_) { ++count_; }
-
-  mutable Mutex mutex_;
-  int count_ KEL_GUARDED_BY(mutex_) = 0;
+// State as the annotated classes keep theirs: the thread-safety analysis
+// (clang builds) rejects any touch of `count` without the mutex.
+struct Shared {
+  Mutex mutex;
+  CondVar changed;
+  int count KEL_GUARDED_BY(mutex) = 0;
 };
 
+void AddLocked(Shared& shared) KEL_REQUIRES(shared.mutex) { ++shared.count; }
+
 TEST(MutexTest, MutexLockExcludesOtherThreads) {
-  constexpr int kThreads = 4;
-  constexpr int kAdds = 10000;
-  Counter counter;
+  Shared shared;
   std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&counter] {
-      for (int i = 0; i < kAdds; ++i) counter.Add();
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&shared] {
+      for (int i = 0; i < 10000; ++i) {
+        MutexLock lock(&shared.mutex);
+        AddLocked(shared);
+      }
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(counter.Get(), kThreads * kAdds);
+  MutexLock lock(&shared.mutex);
+  EXPECT_EQ(shared.count, 4 * 10000);
 }
-
-struct Flag {
-  Mutex mutex;
-  CondVar changed;
-  bool set KEL_GUARDED_BY(mutex) = false;
-};
 
 // The waiter sees the setter's write only if Wait gives the mutex back to it
 // once notified; a deadline already past ends the wait unnotified.
 TEST(CondVarTest, WaitReturnsHoldingTheMutexOnceNotified) {
-  Flag flag;
-  std::thread setter([&flag] {
+  Shared shared;
+  std::thread setter([&shared] {
     {
-      MutexLock lock(&flag.mutex);
-      flag.set = true;
+      MutexLock lock(&shared.mutex);
+      AddLocked(shared);
     }
-    flag.changed.NotifyAll();
+    shared.changed.NotifyAll();
   });
-  MutexLock lock(&flag.mutex);
-  while (!flag.set) flag.changed.Wait(&flag.mutex);
-  EXPECT_FALSE(flag.changed.WaitUntil(&flag.mutex, std::chrono::steady_clock::now()));
+  MutexLock lock(&shared.mutex);
+  while (shared.count == 0) shared.changed.Wait(&shared.mutex);
+  EXPECT_FALSE(shared.changed.WaitUntil(&shared.mutex, std::chrono::steady_clock::now()));
   setter.join();
 }
 

@@ -27,14 +27,21 @@ class Counted : public RefCountedObject {
   bool resurrect_;
 };
 
+// References are taken and dropped on many threads at once, and through the
+// virtual base.
 TEST(RefCountedObjectTest, TheLastReferenceDestroysTheObjectOnce) {
   int destroyed = 0;
   boost::intrusive_ptr<Counted> a(new Counted(destroyed));
-  EXPECT_EQ(a->UseCount(), 1u);
-  {
-    boost::intrusive_ptr<RefCountedInterface> b = a;  // through the virtual base
-    EXPECT_EQ(a->UseCount(), 2u);
+  boost::intrusive_ptr<RefCountedInterface> b = a;
+  EXPECT_EQ(a->UseCount(), 2u);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([a] {
+      for (int i = 0; i < 10000; ++i) boost::intrusive_ptr<Counted> copy = a;
+    });
   }
+  for (auto& t : threads) t.join();
+  b.reset();
   EXPECT_EQ(a->UseCount(), 1u);
   EXPECT_EQ(destroyed, 0);
   a.reset();
@@ -51,31 +58,22 @@ TEST(RefCountedObjectTest, AnImmortalObjectOutlivesItsReferences) {
   {
     Counted onStack(destroyed);  // deleting it through the count would crash
     onStack.BecomeImmortal();
-    boost::intrusive_ptr<Counted> ref(&onStack);
-    ref.reset();
+    boost::intrusive_ptr<Counted>(&onStack).reset();
     EXPECT_EQ(destroyed, 0);
   }
   EXPECT_EQ(destroyed, 1);  // its own scope ended
 }
 
-TEST(RefCountedObjectTest, ReferencesTakenAndDroppedOnManyThreads) {
-  int destroyed = 0;
-  boost::intrusive_ptr<Counted> shared(new Counted(destroyed));
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([shared] {
-      for (int i = 0; i < 10000; ++i) boost::intrusive_ptr<Counted> copy = shared;
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(shared->UseCount(), 1u);
-  shared.reset();
-  EXPECT_EQ(destroyed, 1);
+using allocator::MemoryRecycler;
+
+void ExpectLive(const MemoryRecycler::Stats& before, std::uint64_t blocks, std::uint64_t bytes) {
+  const MemoryRecycler::Stats now = MemoryRecycler::GetStats();
+  EXPECT_EQ(now.liveBlocks, before.liveBlocks + blocks);
+  EXPECT_EQ(now.liveBytes, before.liveBytes + bytes);
 }
 
 // Nothing else allocates through the recycler while a test runs alone.
 TEST(MemoryRecyclerTest, CountsLiveBlocksBytesAndTheirPeak) {
-  using allocator::MemoryRecycler;
   const MemoryRecycler::Stats before = MemoryRecycler::GetStats();
   MemoryRecycler::ResetPeak();
   void* block = MemoryRecycler::Allocate(100);
@@ -83,17 +81,12 @@ TEST(MemoryRecyclerTest, CountsLiveBlocksBytesAndTheirPeak) {
   ASSERT_NE(empty, nullptr);
   EXPECT_NE(empty, block);
   std::fill_n(static_cast<unsigned char*>(block), 100, 0xAB);
-  MemoryRecycler::Stats now = MemoryRecycler::GetStats();
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks + 2);
-  EXPECT_EQ(now.liveBytes, before.liveBytes + 100);
-  EXPECT_EQ(now.peakBytes, before.liveBytes + 100);
+  ExpectLive(before, 2, 100);
   MemoryRecycler::Recycle(block, 100);
   MemoryRecycler::Recycle(empty, 0);
   MemoryRecycler::Recycle(nullptr, 50);
-  now = MemoryRecycler::GetStats();
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks);
-  EXPECT_EQ(now.liveBytes, before.liveBytes);
-  EXPECT_EQ(now.peakBytes, before.liveBytes + 100);
+  ExpectLive(before, 0, 0);
+  EXPECT_EQ(MemoryRecycler::GetStats().peakBytes, before.liveBytes + 100);
   MemoryRecycler::ResetPeak();
   EXPECT_EQ(MemoryRecycler::GetStats().peakBytes, before.liveBytes);
 }
@@ -103,7 +96,6 @@ TEST(MemoryRecyclerTest, CountsLiveBlocksBytesAndTheirPeak) {
 // threads that have ended (whose counters the next thread takes over), must
 // still add up.
 TEST(MemoryRecyclerTest, CountsAddUpAcrossThreadsThatEnd) {
-  using allocator::MemoryRecycler;
   const MemoryRecycler::Stats before = MemoryRecycler::GetStats();
   std::vector<void*> blocks;
   for (int round = 0; round < 3; ++round) {
@@ -111,13 +103,9 @@ TEST(MemoryRecyclerTest, CountsAddUpAcrossThreadsThatEnd) {
       for (int i = 0; i < 10; ++i) blocks.push_back(MemoryRecycler::Allocate(64));
     }).join();
   }
-  MemoryRecycler::Stats now = MemoryRecycler::GetStats();
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks + 30);
-  EXPECT_EQ(now.liveBytes, before.liveBytes + 30 * 64);
+  ExpectLive(before, 30, 30 * 64);
   for (void* block : blocks) MemoryRecycler::Recycle(block, 64);
-  now = MemoryRecycler::GetStats();
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks);
-  EXPECT_EQ(now.liveBytes, before.liveBytes);
+  ExpectLive(before, 0, 0);
 }
 
 }  // namespace
