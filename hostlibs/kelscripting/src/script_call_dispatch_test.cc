@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <boost/make_shared.hpp>
 
@@ -25,7 +24,6 @@ namespace {
 using kelcore::string::FromStd;
 using kelcore::threads::AsyncExecutor;
 using kelcore::threads::ScopedExecutorFactory;
-using ::testing::HasSubstr;
 using threads::PendingUITaskCount;
 using threads::RunPendingUITasks;
 using threads::UIThreadRunner;
@@ -202,23 +200,22 @@ TEST_F(ScriptCallDispatchTest, CallsThatCannotRunOrStartLeaveTheResultAlone) {
   EXPECT_EQ(item->InvokeSecondary(&arguments_, &result_, target.get()), boolType);  // none set
 
   const auto object = ObjectIn(kPromises);
-  auto message = [&](Item::Flags flags) {
-    return testsupport::ErrorOf<InternalErrorException>(
-        [&] { Invoke(*MakeItem(flags, probe_.Function()), *object); });
-  };
-  {
-    const ScopedExecutorFactory none([] { return boost::shared_ptr<AsyncExecutor>(); });
-    EXPECT_EQ(message(kExecutor),
-              "cannot start the call of \"probe\": no CPU-bound executor is available");
-  }
-  {
-    const auto refusing = boost::make_shared<QueueExecutor>();
-    refusing->accepts = false;
-    const ScopedExecutorFactory factory([refusing] { return refusing; });
-    EXPECT_THAT(message(kExecutor), HasSubstr("the CPU-bound executor refused it"));
-  }
+  const auto refusing = boost::make_shared<QueueExecutor>();
+  refusing->accepts = false;
+  const struct {
+    boost::shared_ptr<AsyncExecutor> executor;
+    Item::Flags flags;
+    const char* reason;
+  } cases[] = {{nullptr, kExecutor, "no CPU-bound executor is available"},
+               {refusing, kExecutor, "the CPU-bound executor refused it"},
+               {refusing, kUI, "the UI thread refused it"}};
   threads::SetUIThreadAcceptsTasks(false);  // until queue_ ends
-  EXPECT_THAT(message(kUI), HasSubstr("the UI thread refused it"));
+  for (const auto& c : cases) {
+    const ScopedExecutorFactory factory([&c] { return c.executor; });
+    EXPECT_EQ(testsupport::ErrorOf<InternalErrorException>(
+                  [&] { Invoke(*MakeItem(c.flags, probe_.Function()), *object); }),
+              std::string("cannot start the call of \"probe\": ") + c.reason);
+  }
   EXPECT_EQ(result_.size(), 1u);
   EXPECT_EQ(result_.count(FromStd("kept")), 1u);
   EXPECT_EQ(probe_.calls, 0);

@@ -75,9 +75,7 @@ boost::intrusive_ptr<ScriptComponentDefinition> Component(const char* name) {
   return new ScriptComponentDefinition(FromStd(name));
 }
 
-boost::intrusive_ptr<ScriptContext> Context(ScriptContext::Flags flags = 0) {
-  return new ScriptContext(flags);
-}
+boost::intrusive_ptr<ScriptContext> Context() { return new ScriptContext(0); }
 
 std::vector<std::string> Names(const ScriptObject::ComponentList& components) {
   std::vector<std::string> names;
