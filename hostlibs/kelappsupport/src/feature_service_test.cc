@@ -14,6 +14,8 @@
 namespace kelappsupport::feature {
 namespace {
 
+constexpr auto kExperiment = OverrideDataCategory::kExperiment;
+
 UTF8String Bytes(std::string_view text) { return kelcore::string::FromStd(text); }
 
 class FeatureServiceTest : public ::testing::Test {
@@ -22,10 +24,11 @@ class FeatureServiceTest : public ::testing::Test {
   void TearDown() override { ResetFeatureService(); }
 };
 
-TEST_F(FeatureServiceTest, OverrideAnswersUntilRemoved) {
-  SetOverrideData(Bytes("Exp_variation"), 3, OverrideDataCategory::kExperiment);
-  SetOverrideStringData(Bytes("Exp_variationId"), Bytes("forced_control"),
-                        OverrideDataCategory::kExperiment);
+// A set failure scope lets its first n sets through and fails the rest
+// until it ends; the failed sets change nothing.
+TEST_F(FeatureServiceTest, OverridesAnswerUntilRemovedAndFailedSetsChangeNothing) {
+  SetOverrideData(Bytes("Exp_variation"), 3, kExperiment);
+  SetOverrideStringData(Bytes("Exp_variationId"), Bytes("forced_control"), kExperiment);
   auto read = ReadIntFeature(Bytes("Exp_variation"), -1);
   EXPECT_EQ(read.value, 3);
   EXPECT_TRUE(read.fromOverride);
@@ -34,16 +37,26 @@ TEST_F(FeatureServiceTest, OverrideAnswersUntilRemoved) {
   EXPECT_TRUE(text.fromOverride);
   // An override of the other kind does not answer.
   EXPECT_FALSE(ReadStringFeature(Bytes("Exp_variation"), Bytes("d")).fromOverride);
-
-  RemoveOverride(Bytes("Exp_variation"));
+  {
+    ScopedSetFailure failure(1);
+    SetOverrideData(Bytes("Exp_variation"), 4, kExperiment);
+    {
+      ScopedSetFailure inner(0);
+      EXPECT_THROW(SetOverrideStringData(Bytes("B"), Bytes("b"), kExperiment), std::bad_alloc);
+    }
+    EXPECT_THROW(SetOverrideData(Bytes("Exp_variation"), 5, kExperiment), std::bad_alloc);
+    EXPECT_THROW(SetOverrideStringData(Bytes("B"), Bytes("b"), kExperiment), std::bad_alloc);
+    RemoveOverride(Bytes("Exp_variation"));  // only sets fail
+  }
   RemoveOverride(Bytes("never-set"));
   read = ReadIntFeature(Bytes("Exp_variation"), -1);
   EXPECT_EQ(read.value, -1);
   EXPECT_FALSE(read.fromOverride);
-  const auto snapshot = SnapshotOverrides();
-  ASSERT_EQ(snapshot.size(), 1u);
-  EXPECT_EQ(snapshot.at("Exp_variationId"),
-            (OverrideValue{std::string("forced_control"), OverrideDataCategory::kExperiment}));
+  SetOverrideData(Bytes("C"), 3, kExperiment);
+  EXPECT_EQ(SnapshotOverrides(),
+            (std::map<std::string, OverrideValue>{
+                {"C", OverrideValue{3, kExperiment}},
+                {"Exp_variationId", {std::string("forced_control"), kExperiment}}}));
 }
 
 TEST_F(FeatureServiceTest, DefaultTakenRunsThatFeaturesHandlersInOrder) {
@@ -63,14 +76,13 @@ TEST_F(FeatureServiceTest, DefaultTakenRunsThatFeaturesHandlersInOrder) {
   ReadIntFeature(Bytes("A_variation"), 0);
   EXPECT_EQ(calls, (std::vector<std::string>{"1:A_variation", "2:A_variation"}));
 
-  SetOverrideData(Bytes("A_variation"), 1, OverrideDataCategory::kExperiment);
+  SetOverrideData(Bytes("A_variation"), 1, kExperiment);
   ReadIntFeature(Bytes("A_variation"), 0);  // answered by the override: no handler
   EXPECT_EQ(calls.size(), 2u);
 
   // A handler may call back into the service.
-  RegisterDefaultValueTakenNotification(Bytes("X"), [](UTF8String name) {
-    SetOverrideData(name, 7, OverrideDataCategory::kExperiment);
-  });
+  RegisterDefaultValueTakenNotification(
+      Bytes("X"), [](UTF8String name) { SetOverrideData(name, 7, kExperiment); });
   EXPECT_FALSE(ReadIntFeature(Bytes("X"), 0).fromOverride);
   EXPECT_EQ(ReadIntFeature(Bytes("X"), 0).value, 7);
 }
@@ -78,7 +90,7 @@ TEST_F(FeatureServiceTest, DefaultTakenRunsThatFeaturesHandlersInOrder) {
 TEST_F(FeatureServiceTest, RecorderSeesCallsInOrder) {
   ScopedCallRecorder recorder;
   RemoveOverride(Bytes("E_variation"));
-  SetOverrideStringData(Bytes("E_campaignId"), Bytes(""), OverrideDataCategory::kExperiment);
+  SetOverrideStringData(Bytes("E_campaignId"), Bytes(""), kExperiment);
   RegisterDefaultValueTakenNotification(Bytes("E_variation"), [](UTF8String) {});
   ReadIntFeature(Bytes("E_variation"), 0);
   std::vector<FeatureCall::Kind> kinds;
@@ -90,49 +102,21 @@ TEST_F(FeatureServiceTest, RecorderSeesCallsInOrder) {
   EXPECT_EQ(recorder.Calls().at(3).name, "E_variation");
 }
 
-TEST_F(FeatureServiceTest, ASetFailureScopeFailsSetsFromTheNthOnAndThenRestores) {
-  constexpr auto kCategory = OverrideDataCategory::kExperiment;
-  {
-    ScopedSetFailure failure(1);
-    SetOverrideData(Bytes("A"), 1, kCategory);
-    {
-      ScopedSetFailure inner(0);
-      EXPECT_THROW(SetOverrideStringData(Bytes("B"), Bytes("b"), kCategory), std::bad_alloc);
-    }
-    EXPECT_THROW(SetOverrideData(Bytes("A"), 2, kCategory), std::bad_alloc);
-    EXPECT_THROW(SetOverrideStringData(Bytes("B"), Bytes("b"), kCategory), std::bad_alloc);
-    RemoveOverride(Bytes("A"));  // only sets fail
-  }
-  SetOverrideData(Bytes("C"), 3, kCategory);
-  EXPECT_EQ(SnapshotOverrides(),
-            (std::map<std::string, OverrideValue>{{"C", OverrideValue{3, kCategory}}}));
-}
-
-// A reservation is a hint: it changes no answer, records nothing, and may
-// come from any thread while others set overrides.
-TEST_F(FeatureServiceTest, ReserveOverridesChangesNoAnswer) {
-  constexpr auto kCategory = OverrideDataCategory::kExperiment;
-  SetOverrideData(Bytes("R_variation"), 2, kCategory);
+// Reservations are hints that may come from any thread: they change no
+// answer and record nothing. Every read that took its default while another
+// thread sets and removes the override runs the handler once.
+TEST_F(FeatureServiceTest, ConcurrentReservationsWritesAndReadsStayConsistent) {
+  constexpr int kRounds = 2000;
+  SetOverrideData(Bytes("R_variation"), 2, kExperiment);
+  std::atomic<int> handled{0};
+  RegisterDefaultValueTakenNotification(Bytes("F"), [&](UTF8String) { ++handled; });
   ScopedCallRecorder recorder;
   std::thread reserver([] {
     for (std::size_t i = 0; i < 200; ++i) ReserveOverrides(i * 50, i * 1000);
   });
-  for (int i = 0; i < 200; ++i) SetOverrideData(Bytes("R" + std::to_string(i)), i, kCategory);
-  reserver.join();
-  EXPECT_THROW(ReserveOverrides(std::numeric_limits<std::size_t>::max(), 0), std::length_error);
-  EXPECT_EQ(recorder.Calls().size(), 200u);
-  EXPECT_EQ(SnapshotOverrides().size(), 201u);
-  EXPECT_EQ(ReadIntFeature(Bytes("R_variation"), 0).value, 2);
-  EXPECT_EQ(ReadIntFeature(Bytes("R199"), 0).value, 199);
-}
-
-TEST_F(FeatureServiceTest, ConcurrentWritersAndReadersStayConsistent) {
-  std::atomic<int> handled{0};
-  RegisterDefaultValueTakenNotification(Bytes("F"), [&](UTF8String) { ++handled; });
-  constexpr int kRounds = 2000;
   std::thread writer([] {
     for (int i = 0; i < kRounds; ++i) {
-      SetOverrideData(Bytes("F"), i, OverrideDataCategory::kExperiment);
+      SetOverrideData(Bytes("F"), i, kExperiment);
       RemoveOverride(Bytes("F"));
     }
   });
@@ -144,8 +128,13 @@ TEST_F(FeatureServiceTest, ConcurrentWritersAndReadersStayConsistent) {
       ++defaults;
     }
   }
+  reserver.join();
   writer.join();
   EXPECT_EQ(handled.load(), defaults);
+  EXPECT_THROW(ReserveOverrides(std::numeric_limits<std::size_t>::max(), 0), std::length_error);
+  EXPECT_EQ(recorder.Calls().size(), 2u * kRounds + defaults);
+  EXPECT_EQ(SnapshotOverrides(),
+            (std::map<std::string, OverrideValue>{{"R_variation", OverrideValue{2, kExperiment}}}));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <thread>
 #include <vector>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <boost/make_shared.hpp>
 
@@ -25,7 +24,6 @@ namespace {
 using kelcore::string::FromStd;
 using kelcore::threads::AsyncExecutor;
 using kelcore::threads::ScopedExecutorFactory;
-using ::testing::HasSubstr;
 using threads::PendingUITaskCount;
 using threads::RunPendingUITasks;
 using threads::UIThreadRunner;
@@ -33,10 +31,6 @@ using threads::UIThreadRunner;
 class Target : public ScriptObject {
  public:
   Target() : ScriptObject("Target") {}
-};
-class Stranger : public ScriptObject {
- public:
-  Stranger() : ScriptObject("Stranger") {}
 };
 
 using Item = ScriptItemDefinition<Target>;
@@ -82,9 +76,8 @@ boost::intrusive_ptr<Item> MakeItem(Item::Flags flags, Item::Function primary) {
   return item;
 }
 
-template <typename T = Target>
-boost::intrusive_ptr<T> ObjectIn(ScriptContext::Flags contextFlags) {
-  boost::intrusive_ptr<T> object(new T);
+boost::intrusive_ptr<Target> ObjectIn(ScriptContext::Flags contextFlags) {
+  boost::intrusive_ptr<Target> object(new Target);
   object->SetContext(new ScriptContext(contextFlags));
   return object;
 }
@@ -99,13 +92,6 @@ std::shared_ptr<NativePromise> PromiseIn(const ScriptValueMap& map) {
   if (!result) return nullptr;
   return std::dynamic_pointer_cast<NativePromise>(
       boost::any_cast<std::shared_ptr<NativeObject>>(*result));
-}
-
-std::string RejectionText(const NativePromise& promise) {
-  const auto outcome = promise.Wait();
-  EXPECT_EQ(outcome.state, NativePromise::State::kRejected);
-  EXPECT_EQ(outcome.type, ScriptTransferTypeInfo::Of<UTF8String>());
-  return kelcore::string::ToStd(boost::any_cast<UTF8String>(*GetScriptResult(outcome.payload)));
 }
 
 class ScriptCallDispatchTest : public ::testing::Test {
@@ -124,33 +110,37 @@ class ScriptCallDispatchTest : public ::testing::Test {
 };
 
 // Outside promise contexts a call answers synchronously: at once on the
-// calling thread, or on the UI thread while the caller waits.
+// calling thread, or on the UI thread while the caller waits. A secondary
+// function answers so even in a promise context.
 TEST_F(ScriptCallDispatchTest, SynchronousCallsRunOnTheCallingOrTheUIThread) {
   UIThreadRunner runner(nullptr);
   const struct {
     Item::Flags item;
     ScriptContext::Flags context;
-    bool onUIThread;
-  } rows[] = {{0, 0, false},
-              {kExecutor, 0, false},
-              {0, kPromises, false},
-              {kUI, 0, true},
-              {kUI | kExecutor, 0, true}};
+    bool onUIThread, secondary;
+  } rows[] = {
+      {0, 0, false, false},  {kExecutor, 0, false, false},      {0, kPromises, false, false},
+      {kUI, 0, true, false}, {kUI | kExecutor, 0, true, false}, {kUI, kPromises, true, true}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.item << "/" << row.context);
+    SCOPED_TRACE(::testing::Message() << row.item << "/" << row.context << "/" << row.secondary);
     result_.clear();
-    const auto item = MakeItem(row.item, probe_.Function());
+    const auto item = MakeItem(row.item, row.secondary ? Item::Function() : probe_.Function());
+    if (row.secondary) item->SetSecondary(probe_.Function());
     item->SetSynchronousTimeout(-1);
-    EXPECT_EQ(Invoke(*item, *ObjectIn(row.context)), ScriptTransferTypeInfo::Of<bool>());
+    const auto object = ObjectIn(row.context);
+    EXPECT_EQ(row.secondary ? item->InvokeSecondary(&arguments_, &result_, object.get())
+                            : Invoke(*item, *object),
+              ScriptTransferTypeInfo::Of<bool>());
     EXPECT_TRUE(ResultIsTrue(result_));  // from the UI thread: copied back
     EXPECT_EQ(probe_.onUIThread, row.onUIThread);
     EXPECT_EQ(probe_.thread == std::this_thread::get_id(), !row.onUIThread);
   }
-  EXPECT_EQ(probe_.calls, 5);
+  EXPECT_EQ(probe_.calls, 6);
 }
 
 // In a promise context an item that runs elsewhere answers at once with a
-// pending promise; the executor runs it unless only the UI bit is set.
+// pending promise; the executor runs it unless only the UI bit is set. A
+// failure inside the call rejects the promise with its message.
 TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPendingPromiseSettledWhereTheItemRuns) {
   const auto executor = boost::make_shared<QueueExecutor>();
   const ScopedExecutorFactory factory([executor] { return executor; });
@@ -176,92 +166,76 @@ TEST_F(ScriptCallDispatchTest, PromiseContextsGetAPendingPromiseSettledWhereTheI
     EXPECT_TRUE(ResultIsTrue(outcome.payload));
   }
   EXPECT_EQ(probe_.calls, 3);
+
+  const std::pair<Item::Function, const char*> failures[] = {
+      {[](ScriptArgumentList*, ScriptValueMap*, Target*) { throw std::runtime_error("disk full"); },
+       "disk full"},
+      {[](ScriptArgumentList*, ScriptValueMap*, Target*) { throw 42; }, "Error"}};
+  for (const auto& [function, message] : failures) {
+    Invoke(*MakeItem(kExecutor, function), *ObjectIn(kPromises));
+    const auto promise = PromiseIn(result_);
+    ASSERT_TRUE(promise);
+    EXPECT_NO_THROW(executor->RunAll());
+    const auto outcome = promise->Wait();
+    EXPECT_EQ(outcome.state, NativePromise::State::kRejected);
+    EXPECT_EQ(outcome.type, ScriptTransferTypeInfo::Of<UTF8String>());
+    EXPECT_EQ(boost::any_cast<UTF8String>(*GetScriptResult(outcome.payload)), FromStd(message));
+  }
 }
 
-TEST_F(ScriptCallDispatchTest, APromiseCallThatCannotStartThrowsAndLeavesTheResultAlone) {
+// A call with nothing to run, or nothing to run it on, answers the declared
+// type and does nothing; a promise call that cannot start throws. Neither
+// touches the result.
+TEST_F(ScriptCallDispatchTest, CallsThatCannotRunOrStartLeaveTheResultAlone) {
   result_[FromStd("kept")] = boost::make_shared<boost::any>(1);
+  const auto item = MakeItem(0, probe_.Function());
+  const auto target = ObjectIn(0);
+  const boost::intrusive_ptr<ScriptObject> stranger(new ScriptObject("Stranger"));
+  const auto boolType = ScriptTransferTypeInfo::Of<bool>();
+  EXPECT_EQ(item->Invoke(nullptr, &result_, target.get()), boolType);
+  EXPECT_EQ(item->Invoke(&arguments_, nullptr, target.get()), boolType);
+  EXPECT_EQ(item->Invoke(&arguments_, &result_, nullptr), boolType);
+  EXPECT_EQ(Invoke(*item, *stranger), boolType);
+  EXPECT_EQ(Invoke(*MakeItem(0, Item::Function()), *target), boolType);
+  EXPECT_EQ(item->InvokeSecondary(&arguments_, &result_, target.get()), boolType);  // none set
+
   const auto object = ObjectIn(kPromises);
-  auto message = [&](Item::Flags flags) {
-    return testsupport::ErrorOf<InternalErrorException>(
-        [&] { Invoke(*MakeItem(flags, probe_.Function()), *object); });
-  };
-  {
-    const ScopedExecutorFactory none([] { return boost::shared_ptr<AsyncExecutor>(); });
-    EXPECT_EQ(message(kExecutor),
-              "cannot start the call of \"probe\": no CPU-bound executor is available");
-  }
-  {
-    const auto refusing = boost::make_shared<QueueExecutor>();
-    refusing->accepts = false;
-    const ScopedExecutorFactory factory([refusing] { return refusing; });
-    EXPECT_THAT(message(kExecutor), HasSubstr("the CPU-bound executor refused it"));
-  }
+  const auto refusing = boost::make_shared<QueueExecutor>();
+  refusing->accepts = false;
+  const struct {
+    boost::shared_ptr<AsyncExecutor> executor;
+    Item::Flags flags;
+    const char* reason;
+  } cases[] = {{nullptr, kExecutor, "no CPU-bound executor is available"},
+               {refusing, kExecutor, "the CPU-bound executor refused it"},
+               {refusing, kUI, "the UI thread refused it"}};
   threads::SetUIThreadAcceptsTasks(false);  // until queue_ ends
-  EXPECT_THAT(message(kUI), HasSubstr("the UI thread refused it"));
+  for (const auto& c : cases) {
+    const ScopedExecutorFactory factory([&c] { return c.executor; });
+    EXPECT_EQ(testsupport::ErrorOf<InternalErrorException>(
+                  [&] { Invoke(*MakeItem(c.flags, probe_.Function()), *object); }),
+              std::string("cannot start the call of \"probe\": ") + c.reason);
+  }
   EXPECT_EQ(result_.size(), 1u);
   EXPECT_EQ(result_.count(FromStd("kept")), 1u);
   EXPECT_EQ(probe_.calls, 0);
 }
 
-TEST_F(ScriptCallDispatchTest, FailuresInsideAPromiseCallRejectItWithTheirMessage) {
-  const auto executor = boost::make_shared<QueueExecutor>();
-  const ScopedExecutorFactory factory([executor] { return executor; });
-  const auto object = ObjectIn(kPromises);
-  Invoke(*MakeItem(kExecutor, [](ScriptArgumentList*, ScriptValueMap*,
-                                 Target*) { throw std::runtime_error("disk full"); }),
-         *object);
-  const auto standard = PromiseIn(result_);
-  Invoke(*MakeItem(kExecutor, [](ScriptArgumentList*, ScriptValueMap*, Target*) { throw 42; }),
-         *object);
-  const auto other = PromiseIn(result_);
-  ASSERT_TRUE(standard && other);
-  EXPECT_NO_THROW(executor->RunAll());
-  EXPECT_EQ(RejectionText(*standard), "disk full");
-  EXPECT_EQ(RejectionText(*other), "Error");
-}
-
-TEST_F(ScriptCallDispatchTest, AUITaskThatStartsAfterItsCallerLeftDoesNotRun) {
-  const auto item = MakeItem(kUI, probe_.Function());
-  item->SetSynchronousTimeout(0);
-  result_[FromStd("stale")] = boost::make_shared<boost::any>(1);
-  Invoke(*item, *ObjectIn(0));  // nobody runs the UI queue: the wait ends unanswered
-  EXPECT_TRUE(result_.empty());
-  EXPECT_EQ(PendingUITaskCount(), 1u);
-  EXPECT_EQ(RunPendingUITasks(), 1u);
-  EXPECT_EQ(probe_.calls, 0);
-}
-
-TEST_F(ScriptCallDispatchTest, CallsThatCannotRunDoNothing) {
-  const auto item = MakeItem(0, probe_.Function());
-  const auto target = ObjectIn(0);
-  result_[FromStd("kept")] = boost::make_shared<boost::any>(1);
-  const auto boolType = ScriptTransferTypeInfo::Of<bool>();
-  EXPECT_EQ(item->Invoke(nullptr, &result_, target.get()), boolType);
-  EXPECT_EQ(item->Invoke(&arguments_, nullptr, target.get()), boolType);
-  EXPECT_EQ(item->Invoke(&arguments_, &result_, nullptr), boolType);
-  EXPECT_EQ(Invoke(*item, *ObjectIn<Stranger>(0)), boolType);
-  EXPECT_EQ(Invoke(*MakeItem(0, Item::Function()), *target), boolType);
-  EXPECT_EQ(item->InvokeSecondary(&arguments_, &result_, target.get()), boolType);  // none set
-  EXPECT_EQ(probe_.calls, 0);
-  EXPECT_EQ(result_.size(), 1u);
-}
-
-TEST_F(ScriptCallDispatchTest, SecondaryFunctionsNeverAnswerWithAPromise) {
-  const auto item = MakeItem(kUI, Item::Function());
-  item->SetSecondary(probe_.Function());
-  item->SetSynchronousTimeout(-1);
-  UIThreadRunner runner(nullptr);
-  EXPECT_EQ(item->InvokeSecondary(&arguments_, &result_, ObjectIn(kPromises).get()),
-            ScriptTransferTypeInfo::Of<bool>());
-  EXPECT_TRUE(probe_.onUIThread);
-  EXPECT_TRUE(ResultIsTrue(result_));
-}
-
-TEST_F(ScriptCallDispatchTest, DirectAndWaitedCallsLetErrorsReachTheCaller) {
+// Errors of a direct or a waited call reach the caller; a waited call that
+// gives up leaves no answer, and its task then does not run.
+TEST_F(ScriptCallDispatchTest, WaitedCallsAnswerInTimeOrNotAtAllAndLetErrorsReachTheCaller) {
   const auto throwing = MakeItem(0, [](ScriptArgumentList*, ScriptValueMap*, Target*) {
     throw std::runtime_error("bad call");
   });
   EXPECT_THROW(Invoke(*throwing, *ObjectIn(0)), std::runtime_error);
+
+  const auto late = MakeItem(kUI, probe_.Function());
+  late->SetSynchronousTimeout(0);
+  result_[FromStd("stale")] = boost::make_shared<boost::any>(1);
+  Invoke(*late, *ObjectIn(0));  // nobody runs the UI queue: the wait ends unanswered
+  EXPECT_TRUE(result_.empty());
+  EXPECT_EQ(RunPendingUITasks(), 1u);
+  EXPECT_EQ(probe_.calls, 0);
 
   // A waited call's result is checked against the declared type.
   const auto wrongType = MakeItem(kUI, [](ScriptArgumentList*, ScriptValueMap* result, Target*) {

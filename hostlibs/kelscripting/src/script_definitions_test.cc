@@ -75,9 +75,7 @@ boost::intrusive_ptr<ScriptComponentDefinition> Component(const char* name) {
   return new ScriptComponentDefinition(FromStd(name));
 }
 
-boost::intrusive_ptr<ScriptContext> Context(ScriptContext::Flags flags = 0) {
-  return new ScriptContext(flags);
-}
+boost::intrusive_ptr<ScriptContext> Context() { return new ScriptContext(0); }
 
 std::vector<std::string> Names(const ScriptObject::ComponentList& components) {
   std::vector<std::string> names;
@@ -85,7 +83,10 @@ std::vector<std::string> Names(const ScriptObject::ComponentList& components) {
   return names;
 }
 
-TEST(ScriptDefinitionsTest, DefineObjectRegistersTheClassWithMembersAndComponentsInOrder) {
+// The class is registered sealed, with its members and the components added
+// for it in order; its objects carry those components, and only factory
+// objects have their pending adapter made, once.
+TEST(ScriptDefinitionsTest, DefineObjectRegistersTheClassAndOnlyFactoryObjectsGetAnAdapter) {
   ScopedScriptDefinitions scope;
   ScriptDefinitions& registry = *scope.Get();
   const std::string typeName = ReadableTypeName(typeid(Widget));
@@ -105,8 +106,8 @@ TEST(ScriptDefinitionsTest, DefineObjectRegistersTheClassWithMembersAndComponent
   EXPECT_EQ(def->GetNamespace(), FromStd("widgets"));
   EXPECT_EQ(def->GetObjectFlags(true), 0x10u);
   EXPECT_EQ(def->GetObjectFlags(false), 0u);
-  EXPECT_EQ(Names({def->ComponentsBegin(), def->ComponentsEnd()}),
-            (std::vector<std::string>{"second-added-first", "then-this"}));
+  const std::vector<std::string> components{"second-added-first", "then-this"};
+  EXPECT_EQ(Names({def->ComponentsBegin(), def->ComponentsEnd()}), components);
   const auto echo = def->FindProperty(FromStd("echo"));
   ASSERT_TRUE(echo);
   EXPECT_EQ(echo->GetFlags(), 0x1A0044u);  // option bit 6, masked flags, method bit 2
@@ -116,22 +117,14 @@ TEST(ScriptDefinitionsTest, DefineObjectRegistersTheClassWithMembersAndComponent
   EXPECT_THROW(def->SetObjectFlags(0), ScriptException);
   EXPECT_THROW(def->SetObjectType(typeid(int)), ScriptException);
   EXPECT_THROW(def->AddOrModifyNamespace(FromStd("late"), 0), ScriptException);
-}
 
-TEST(ScriptDefinitionsTest, OnlyFactoryObjectsHaveTheirPendingAdapterMadeOnce) {
-  ScopedScriptDefinitions scope;
-  scope.Get()->AddScriptComponentGroupDefinition(ReadableTypeName(typeid(Widget)), Component("c1"));
-  scope.Get()->AddScriptComponentGroupDefinition(ReadableTypeName(typeid(Widget)), Component("c2"));
-  scope.Get()->DefineObject<Widget>();
-  const auto def = scope.Get()->FindObjectDefinition(FromStd("Widget"));
   const auto context = Context();
-
   const auto plain = def->CreateInstance(context);
   auto* widget = dynamic_cast<Widget*>(plain.get());
   ASSERT_NE(widget, nullptr);
   EXPECT_EQ(widget->GetDefinition(), def);
   EXPECT_EQ(widget->GetContextHdl(), context->GetHandle());
-  EXPECT_EQ(Names(widget->GetComponents()), (std::vector<std::string>{"c1", "c2"}));
+  EXPECT_EQ(Names(widget->GetComponents()), components);
   EXPECT_EQ(widget->factoryCalls, 0);
   EXPECT_EQ(widget->adapterRequests, 0);
   EXPECT_FALSE(widget->IsPending());
@@ -155,23 +148,19 @@ TEST(ScriptDefinitionsTest, OnlyFactoryObjectsHaveTheirPendingAdapterMadeOnce) {
   EXPECT_FALSE(def->CreateFactoryInstance(nullptr));
 }
 
-TEST(ScriptDefinitionsTest, EventTargetClassesMakeEventTargets) {
-  boost::intrusive_ptr<ScriptObjectDefinition<Widget>> def(
-      new ScriptObjectDefinition<Widget>(FromStd("Widget"), FromStd("")));
-  def->SetObjectFlags(ScriptObjectDefinitionBase::kEventTarget);
-  EXPECT_TRUE(def->CreateInstance(Context())->IsEventTarget());
-}
-
 TEST(ScriptDefinitionsTest, MembersGoOnlyToTheCurrentUnsealedDefinitionOfTheirClass) {
   // Registered before its members were declared: it is sealed, so it never
-  // becomes current and gets nothing.
+  // becomes current and gets nothing. Its flags were set before: its objects
+  // send events.
   ScopedScriptDefinitions scope;
   boost::intrusive_ptr<ScriptObjectDefinition<Widget>> sealed(
       new ScriptObjectDefinition<Widget>(FromStd("Widget"), FromStd("")));
+  sealed->SetObjectFlags(ScriptObjectDefinitionBase::kEventTarget);
   scope.Get()->AddObjectDefinition(FromStd("Widget"), sealed);
   sealed->DefineMembers();
   EXPECT_FALSE(sealed->FindProperty(FromStd("echo")));
   EXPECT_TRUE(sealed->GetNamespace().empty());
+  EXPECT_TRUE(sealed->CreateInstance(Context())->IsEventTarget());
 
   // Another class's definition is current: Widget's method does not go there.
   boost::intrusive_ptr<OtherDefinition> other(new OtherDefinition);

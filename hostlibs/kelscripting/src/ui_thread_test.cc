@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testsupport/error_of.h"
 #include "testsupport/scoped_ui_queue.h"
 
 namespace kelscripting::threads {
@@ -18,18 +19,24 @@ class UIThreadTest : public ::testing::Test {
   testsupport::ScopedUIQueue queue_;
 };
 
+// A task's failure reaches the host that runs the queue and leaves the rest
+// queued; a direct call from the UI thread itself runs at once.
 TEST_F(UIThreadTest, QueuedTasksRunInOrderOnlyWhenTheHostRunsThem) {
   std::vector<int> order;
   EXPECT_TRUE(CallFunctionOnUIThread([&] { order.push_back(1); }));
   EXPECT_TRUE(CallFunctionOnUIThread([&] {
     EXPECT_TRUE(IsUIThread());
-    order.push_back(2);
-    CallFunctionOnUIThread([&] { order.push_back(3); });  // queued by a task: runs too
+    CallFunctionOnUIThread([&] { order.push_back(4); });  // queued by a task: runs too
+    EXPECT_TRUE(DirectVoidCallOnUIThread([&] { order.push_back(2); }, 0));
+    order.push_back(3);
   }));
+  CallFunctionOnUIThread([] { throw std::runtime_error("boom"); });
   EXPECT_TRUE(order.empty());
   EXPECT_FALSE(IsUIThread());
-  EXPECT_EQ(RunPendingUITasks(), 3u);
+  EXPECT_THROW(RunPendingUITasks(), std::runtime_error);
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(RunPendingUITasks(), 1u);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
   EXPECT_EQ(RunPendingUITasks(), 0u);
 }
 
@@ -40,23 +47,6 @@ TEST_F(UIThreadTest, RefusedAndEmptyTasksAreNotQueued) {
   EXPECT_FALSE(CallFunctionOnUIThread([] {}));
   EXPECT_FALSE(DirectVoidCallOnUIThread([] {}, -1));
   EXPECT_EQ(PendingUITaskCount(), 0u);
-}
-
-TEST_F(UIThreadTest, ATaskThatThrowsReachesTheRunnerAndLeavesTheRestQueued) {
-  bool later = false;
-  CallFunctionOnUIThread([] { throw std::runtime_error("boom"); });
-  CallFunctionOnUIThread([&] { later = true; });
-  EXPECT_THROW(RunPendingUITasks(), std::runtime_error);
-  EXPECT_FALSE(later);
-  EXPECT_EQ(RunPendingUITasks(), 1u);
-  EXPECT_TRUE(later);
-}
-
-TEST_F(UIThreadTest, DirectCallOnTheUIThreadRunsAtOnce) {
-  bool ran = false;
-  CallFunctionOnUIThread([&] { EXPECT_TRUE(DirectVoidCallOnUIThread([&] { ran = true; }, 0)); });
-  RunPendingUITasks();
-  EXPECT_TRUE(ran);
 }
 
 // A second runner serves as the first did: stopping one leaves no trace. The
@@ -77,22 +67,18 @@ TEST_F(UIThreadTest, DirectCallGivesUpAfterTheTimeoutAndTheTaskRunsLater) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   std::atomic<bool> lateRan{false};
-  std::vector<std::string> errors;
+  std::vector<std::exception_ptr> errors;
   {
-    UIThreadRunner runner([&](std::exception_ptr e) {
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& ex) {
-        errors.push_back(ex.what());
-      }
-    });
+    UIThreadRunner runner([&](std::exception_ptr e) { errors.push_back(e); });
     CallFunctionOnUIThread([released] { released.wait(); });  // blocks the UI thread
     EXPECT_FALSE(DirectVoidCallOnUIThread([&] { lateRan = true; }, 0));
     CallFunctionOnUIThread([] { throw std::runtime_error("task failed"); });
     release.set_value();
   }  // the runner drains the queue before it stops
   EXPECT_TRUE(lateRan.load());
-  EXPECT_EQ(errors, (std::vector<std::string>{"task failed"}));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(testsupport::ErrorOf<std::runtime_error>([&] { std::rethrow_exception(errors[0]); }),
+            "task failed");
 }
 
 }  // namespace
