@@ -7,14 +7,11 @@ namespace {
 
 TEST_F(ManagerTest, FindsTheExperimentAFeatureNames) {
   [[maybe_unused]] const ImmutableString upperFirst = Id("CASEB");  // interned before "caseb"
-  Register("findcase");
-  Register("caf\xC3\xA9");
-  Register("Nest");  // interned first: earlier in handle order
-  Register("Nest_b");
-  Register("twin");
-  Register("TWIN");
-  Register("caseb");
-  Register("CASEB");
+  // "Nest" is interned before "Nest_b": earlier in handle order.
+  for (const char* id :
+       {"findcase", "caf\xC3\xA9", "Nest", "Nest_b", "twin", "TWIN", "caseb", "CASEB"}) {
+    Register(id);
+  }
   const std::pair<const char*, const char*> cases[] = {
       {"FINDCASE_VARIATION", "findcase"},
       {"FindCase_variationId", "findcase"},  // contained, not exact
