@@ -206,9 +206,15 @@ TEST(StateFileTextTest, UnorderedOrRepeatedMembersAreOrderedAndTheLastOfEqualOne
 }
 
 TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
+  // One record too many, as a file's text and as a save's records.
   std::string many = "{";
+  RecordMap tooMany;
+  tooMany.reserve(kMaxStateFileRecords + 1);
   for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {
-    many += (i == 0 ? "\"" : ",\"") + std::to_string(i) + "\":\"{}\"";
+    char key[16];
+    std::snprintf(key, sizeof key, "%07zu", i);  // ascending: each goes at the end
+    many += std::string(i == 0 ? "\"" : ",\"") + key + "\":\"{}\"";
+    tooMany.emplace_hint(tooMany.end(), T(key), VariationRecord());
   }
   many += "}";
   const auto loadError = [&] { return ErrorOf<FileError>([&] { ExperimentStore{StatePath()}; }); };
@@ -220,13 +226,6 @@ TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 1u);
   std::filesystem::resize_file(FilePath(), kMaxStateFileBytes + 1);
   EXPECT_THAT(loadError(), HasSubstr("64 MiB"));
-  RecordMap tooMany;
-  tooMany.reserve(kMaxStateFileRecords + 1);
-  for (std::size_t i = 0; i <= kMaxStateFileRecords; ++i) {
-    char key[16];
-    std::snprintf(key, sizeof key, "%07zu", i);  // ascending: each goes at the end
-    tooMany.emplace_hint(tooMany.end(), T(key), VariationRecord());
-  }
   EXPECT_THROW(SerializeState(tooMany, StatePath()), FileError);
   // A save may write a file of exactly the size limit, not a byte more.
   const auto sized = [&](std::size_t campaignBytes) {
