@@ -13,6 +13,7 @@
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/script_exception.h"
 #include "kelscripting/threads/ui_thread.h"
+#include "testsupport/error_of.h"
 #include "testsupport/scoped_feature_service.h"
 #include "testsupport/scoped_ui_queue.h"
 #include "testsupport/scoped_user_docs_dir.h"
@@ -30,8 +31,8 @@ kelscripting::ScriptValue Value(const boost::any& value) {
   return boost::make_shared<boost::any>(value);
 }
 
-ScriptArgumentList Arguments(const std::string& user) {
-  return {Value(T(user)), Value(T("desktop")), Value(T("retail")), Value(false)};
+ScriptArgumentList Arguments(const boost::any& user, const boost::any& freeUser = false) {
+  return {Value(user), Value(T("desktop")), Value(T("retail")), Value(freeUser)};
 }
 
 class ScriptBridgeTest : public ::testing::Test {
@@ -60,56 +61,43 @@ class ScriptBridgeTest : public ::testing::Test {
   testsupport::ScopedUIQueue uiQueue_;
 };
 
-// Also where script code takes promises, initialize runs on the calling
-// thread and answers a bool at once.
-TEST_F(ScriptBridgeTest, InitializeRunsTheWholeInitialisationAndAnswersTrue) {
+// A bad argument ends the call before initialize runs. A good call runs the
+// whole initialisation on the calling thread and answers a bool at once, also
+// where script code takes promises.
+TEST_F(ScriptBridgeTest, InitializeChecksItsArgumentsThenRunsTheWholeInitialisation) {
   kelabexperiment::RegisterExperimentIdentifier(
       kelcore::utility::ImmutableString::Create(T("BridgeExp")));
   const auto definition = scope_.Get()->FindObjectDefinition(T("ABExperimentScript"));
   ASSERT_TRUE(definition);  // registered by the module as it loaded
   EXPECT_EQ(definition->GetNamespace(), T("kelabexperiment"));
+  ScriptArgumentList missingFlag = Arguments(T("badUser"));
+  missingFlag.pop_back();
+  const std::pair<ScriptArgumentList, const char*> bad[] = {
+      {missingFlag, "argument 3 (\"freeUser\") is missing; expected bool"},
+      {Arguments(T("badUser"), T("false")), "argument 3 (\"freeUser\") must be bool, got string"},
+      {Arguments(true), "argument 0 (\"quillUserID\") must be string, got bool"},
+  };
+  for (const auto& [arguments, message] : bad) {
+    kelappsupport::feature::ScopedCallRecorder recorder;
+    EXPECT_THAT(testsupport::ErrorOf<kelscripting::ScriptArgumentException>(
+                    [&] { CallInitialize(0, arguments); }),
+                HasSubstr(message));
+    EXPECT_TRUE(recorder.Calls().empty()) << message;  // no override withdrawn
+  }
+  EXPECT_FALSE(std::filesystem::exists(docs_ / "Users"));
+
+  // Each run adds a handler: counting them shows the bad calls added none.
   std::size_t handlers = 0;
   for (const ScriptContext::Flags flags :
        {ScriptContext::Flags{0}, ScriptContext::kTakesPromises}) {
     const std::string user = "user" + std::to_string(flags);
-    const auto call = CallInitialize(flags, Arguments(user));
+    const auto call = CallInitialize(flags, Arguments(T(user)));
     EXPECT_EQ(call.type, kelscripting::ScriptTransferTypeInfo::Of<bool>());
     EXPECT_TRUE(boost::any_cast<bool>(*kelscripting::GetScriptResult(call.values)));
     EXPECT_TRUE(std::filesystem::is_regular_file(StateFile(user))) << flags;
     EXPECT_EQ(kelappsupport::feature::CountNotifications(T("BridgeExp_variation")), ++handlers);
     EXPECT_EQ(kelscripting::threads::PendingUITaskCount(), 0u);
   }
-}
-
-TEST_F(ScriptBridgeTest, ABadArgumentEndsTheCallBeforeInitializeRuns) {
-  kelabexperiment::RegisterExperimentIdentifier(
-      kelcore::utility::ImmutableString::Create(T("BadArgExp")));
-  ScriptArgumentList missingFlag = Arguments("badUser");
-  missingFlag.pop_back();
-  ScriptArgumentList textFlag = Arguments("badUser");
-  textFlag[3] = Value(T("false"));
-  ScriptArgumentList flagUser = Arguments("badUser");
-  flagUser[0] = Value(true);
-  const struct {
-    ScriptArgumentList arguments;
-    const char* message;
-  } cases[] = {
-      {missingFlag, "argument 3 (\"freeUser\") is missing; expected bool"},
-      {textFlag, "argument 3 (\"freeUser\") must be bool, got string"},
-      {flagUser, "argument 0 (\"quillUserID\") must be string, got bool"},
-  };
-  for (const auto& c : cases) {
-    kelappsupport::feature::ScopedCallRecorder recorder;
-    try {
-      CallInitialize(0, c.arguments);
-      ADD_FAILURE() << "a bad call ran: " << c.message;
-    } catch (const kelscripting::ScriptArgumentException& e) {
-      EXPECT_THAT(e.what(), HasSubstr(c.message));
-    }
-    EXPECT_TRUE(recorder.Calls().empty()) << c.message;  // no override withdrawn
-  }
-  EXPECT_FALSE(std::filesystem::exists(docs_ / "Users"));
-  EXPECT_EQ(kelappsupport::feature::CountNotifications(T("BadArgExp_variation")), 0u);
 }
 
 }  // namespace

@@ -5,16 +5,13 @@
 namespace kelabexperiment {
 namespace {
 
-TEST_F(ManagerTest, FindsTheExperimentAFeatureNames) {
+TEST_F(ManagerTest, FindsTheExperimentAFeatureNamesAndQueuesItsForcedUpdate) {
   [[maybe_unused]] const ImmutableString upperFirst = Id("CASEB");  // interned before "caseb"
-  Register("findcase");
-  Register("caf\xC3\xA9");
-  Register("Nest");  // interned first: earlier in handle order
-  Register("Nest_b");
-  Register("twin");
-  Register("TWIN");
-  Register("caseb");
-  Register("CASEB");
+  // "Nest" is interned before "Nest_b": earlier in handle order.
+  for (const char* id :
+       {"findcase", "caf\xC3\xA9", "Nest", "Nest_b", "twin", "TWIN", "caseb", "CASEB"}) {
+    Register(id);
+  }
   const std::pair<const char*, const char*> cases[] = {
       {"FINDCASE_VARIATION", "findcase"},
       {"FindCase_variationId", "findcase"},  // contained, not exact
@@ -34,17 +31,15 @@ TEST_F(ManagerTest, FindsTheExperimentAFeatureNames) {
   for (const auto& [feature, experiment] : cases) {
     EXPECT_EQ(FindExperimentForFeature(T(feature)), T(experiment)) << feature;
   }
-}
 
-TEST_F(ManagerTest, HandlerQueuesOneForcedUpdatePerCallAndNothingForStrangers) {
-  Register("Queued");
+  // The handler queues one forced update per call, and none for a stranger.
   Initialize("queue-user");
-  OnDefaultValueTaken(&manager_, T("Queued_variation"));
-  OnDefaultValueTaken(&manager_, T("Stranger_variation"));
+  OnDefaultValueTaken(&manager_, T("FINDCASE_VARIATION"));
+  OnDefaultValueTaken(&manager_, T("nothing_here_variation"));
   EXPECT_EQ(kelscripting::threads::PendingUITaskCount(), 1u);
   EXPECT_TRUE(Records()->empty());  // nothing changes until the UI thread runs it
   kelscripting::threads::RunPendingUITasks();
-  EXPECT_EQ(Records()->at(T("Queued")).variationId, T("forced_control"));
+  EXPECT_EQ(Records()->at(T("findcase")).variationId, T("forced_control"));
   EXPECT_EQ(Records()->size(), 1u);
 }
 

@@ -41,9 +41,6 @@ class ManagerTest : public ::testing::Test {
     std::filesystem::create_directories(StateFile(user).parent_path());
     testsupport::WriteAll(StateFile(user), text);
   }
-  static bool HasOverride(const std::string& feature) {
-    return kelappsupport::feature::SnapshotOverrides().count(feature) != 0;
-  }
   const ExperimentStore::RecordMap* Records() const {
     return manager_.WithStore([](const ExperimentStore* s) { return s ? &s->Records() : nullptr; });
   }

@@ -78,58 +78,26 @@ TEST_F(StoreTest, SaveThenLoadRoundTripsAndRewritesControlAsIntendedControl) {
   EXPECT_EQ(FileText(), saved);
 }
 
-TEST_F(StoreTest, AMalformedFileFailsTheLoadUntouchedAndWithoutOverrides) {
-  const std::string cases[] = {
-      "not json",
-      "[]",
-      "\"text\"",
-      "null",
-      R"({"exp":{"variation":"challenger"}})",  // member is an object, not text
-      R"({"exp":null})",
-      StateText({{"exp", "not json"}}),
-      StateText({{"exp", "[1]"}}),
-      StateText({{"exp", R"({"campaignId":123})"}}),  // a number inside the record
-      StateText({{"exp", R"({"variation":null})"}}),
-      StateText({{"exp", R"({"unknown":false})"}}),  // any name, not text: malformed
-      StateText({{"a", R"({"variation":"challenger"})"}, {"b", "[]"}}),  // one good record
-      "{\"exp\":\"{}\"",                                                 // truncated
-      std::string("{\"e\xFF\":\"{}\"}"),                                 // not UTF-8
-  };
-  for (const std::string& text : cases) {
-    WriteFile(text);
-    EXPECT_THROW(ExperimentStore{StatePath()}, boost::bad_any_cast) << text;
-    EXPECT_EQ(FileText(), text);
-    EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << text;
-  }
-}
-
-// A host table that cannot grow part-way through a load leaves no override
-// of any record behind, the one it failed in included.
-TEST_F(StoreTest, ALoadTheHostCannotApplyWithdrawsWhatItSet) {
+// A load that fails part-way leaves no override of any record behind: a host
+// table that cannot grow (the record it failed in included), or a later
+// record that does not parse.
+TEST_F(StoreTest, ALoadThatFailsPartWayLeavesNoOverride) {
   WriteFile(StateText({{"a", kForcedVariation}, {"b", kForcedVariation}, {"c", "{}"}}));
   for (std::size_t sets : {0, 1, 4, 6, 11}) {
     kelappsupport::feature::ScopedSetFailure failure(sets);
     EXPECT_THROW(ExperimentStore{StatePath()}, std::bad_alloc) << sets;
     EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << sets;
   }
+  const std::string badLast = StateText({{"a", kForcedVariation}, {"b", "[]"}});
+  WriteFile(badLast);
+  EXPECT_THROW(ExperimentStore{StatePath()}, boost::bad_any_cast);
+  EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
+  EXPECT_EQ(FileText(), badLast);  // a failed load writes nothing
 }
 
-TEST_F(StoreTest, ForcedMergeWritesAllFourMembersAndARepeatWritesNothing) {
-  ExperimentStore store(StatePath());
-  store.Merge(T("Exp"), T(kForcedVariation), T(kForcedIds));
-  EXPECT_EQ(Features("Exp"), "3|none|forced_control|");
-  EXPECT_EQ(
-      FileText(),
-      StateText({{"Exp", R"({"campaignId":"","challengerType":"none",)"
-                         R"("variation":"forced_control","variationId":"forced_control"})"}}));
-  std::filesystem::remove(FilePath());  // a rewrite would bring it back
-  store.Merge(T("Exp"), T(kForcedVariation), T(kForcedIds));
-  EXPECT_FALSE(std::filesystem::exists(FilePath()));
-  store.Merge(T("empty"), T(""), T(""));  // empty payloads give the default record
-  EXPECT_EQ(Features("empty"), "2|none|disqualified|");
-}
-
-TEST_F(StoreTest, MergeCountsPresenceAndLetterCaseAsChanges) {
+// A merge applies and saves only a change, and a missing campaign or another
+// letter case is one; a repeat writes nothing.
+TEST_F(StoreTest, MergeWritesOnlyChangesCountingPresenceAndLetterCase) {
   WriteFile(StateText({{"exp", R"({"variation":"challenger","challengerType":"copy",)"
                                R"("variationId":"v"})"}}));  // no campaignId stored
   ExperimentStore store(StatePath());
@@ -151,10 +119,16 @@ TEST_F(StoreTest, MergeCountsPresenceAndLetterCaseAsChanges) {
   }
   EXPECT_EQ(store.Records().size(), 2u);
   EXPECT_EQ(store.Records().at(T("exp")).challengerType, T("COPY"));
+  store.Merge(T("empty"), T(""), T(""));  // empty payloads give the default record
+  EXPECT_EQ(Features("empty"), "2|none|disqualified|");
+  std::filesystem::remove(FilePath());  // a rewrite would bring it back
+  store.Merge(T("empty"), T(""), T(""));
+  EXPECT_FALSE(std::filesystem::exists(FilePath()));
 }
 
 // What no file can hold is merged and applied in memory only: every record of
-// a store without a path, a record whose identifier is not UTF-8.
+// a store without a path (the empty user's), a record whose identifier is not
+// UTF-8.
 TEST_F(StoreTest, WhatTheFileCannotHoldStaysInMemory) {
   ExperimentStore memoryOnly{UTF8String()};
   ExperimentStore store(StatePath());
@@ -163,6 +137,8 @@ TEST_F(StoreTest, WhatTheFileCannotHoldStaysInMemory) {
     EXPECT_EQ(s->Records().size(), 1u);
   }
   EXPECT_EQ(Features("bad\xFF"), "3|none|forced_control|");
+  memoryOnly.Merge(T("valid"), T(kForcedVariation), T(kForcedIds));
+  EXPECT_EQ(memoryOnly.Records().size(), 2u);
   memoryOnly.Save();
   WriteFile(StateText({{"other", "{}"}}));  // another writer's record joins them
   store.Merge(T("ok"), T(kForcedVariation), T(kForcedIds));

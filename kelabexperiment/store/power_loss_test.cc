@@ -11,6 +11,7 @@
 #include "kelcore/string/conversions.h"
 #include "store/state_file.h"
 #include "store/store_test_support.h"
+#include "testsupport/error_of.h"
 #include "testsupport/memory_file_system.h"
 
 namespace kelabexperiment {
@@ -98,12 +99,8 @@ class PowerLossTest : public ::testing::Test {
       Prepare(fs, scenario);
       ExperimentStore store(T(kStatePath));
       fs.CrashAtOperation(n);
-      bool returned = true;
-      try {
-        Merge(store, scenario.cut);
-      } catch (const FileError&) {
-        returned = false;
-      }
+      const bool returned =
+          testsupport::ErrorOf<FileError>([&] { Merge(store, scenario.cut); }) == "no error";
       const bool crashed = fs.Operations() > n;
       fs.SimulatePowerLoss();
       const Found found = Look(fs);
