@@ -19,8 +19,8 @@ namespace {
 
 UTF8String Bytes(std::string_view text) { return string::FromStd(text); }
 
-// Members as one line, "name=text|" or "name#|" for a value that is not text;
-// "(none)" for no object.
+// Appends a member to a one-line listing: "name=text|", or "name#|" for a
+// value that is not text. The Via* readers give "(none)" for no object.
 void Add(std::string& line, const std::string& name, const UTF8String* text) {
   line += name + (text ? "=" + string::ToStd(*text) : std::string("#")) + "|";
 }

@@ -19,8 +19,9 @@ class UIThreadTest : public ::testing::Test {
   testsupport::ScopedUIQueue queue_;
 };
 
-// A task's failure reaches the host that runs the queue and leaves the rest
-// queued; a direct call from the UI thread itself runs at once.
+// Tasks wait until the host runs the queue, then run in order. A task's
+// failure reaches the host and leaves the rest queued; a direct call from the
+// UI thread itself runs at once.
 TEST_F(UIThreadTest, QueuedTasksRunInOrderOnlyWhenTheHostRunsThem) {
   std::vector<int> order;
   EXPECT_TRUE(CallFunctionOnUIThread([&] { order.push_back(1); }));
