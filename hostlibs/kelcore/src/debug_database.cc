@@ -1,11 +1,13 @@
 #include "kelcore/debug/debug_database.h"
 
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <utility>
 #include <vector>
 
 #include "kelcore/config/kel_exception.h"
+#include "kelcore/filesupport/file_system.h"
+#include "kelcore/string/conversions.h"
 
 namespace kelcore::debug {
 namespace {
@@ -15,6 +17,30 @@ std::string Trim(const std::string& text) {
   if (first == std::string::npos) return {};
   const auto last = text.find_last_not_of(" \t");
   return text.substr(first, last - first + 1);
+}
+
+// The whole settings file. Only a regular file is opened, never waiting on a
+// FIFO or device (a FIFO would hang the first read of a switch forever, a
+// device like /dev/zero would be read without end).
+std::string ReadSettingsFile(const std::string& path) {
+  const std::string named = "debug database: cannot read '" + path + "'";
+  string::UnicodeErrorCode error = string::UnicodeErrorCode::kNone;
+  const UTF16String wide = string::UTF8to16(string::FromStd(path), &error);
+  if (error != string::UnicodeErrorCode::kNone) throw config::kel_exception(named + ": not UTF-8");
+  try {
+    const auto file = filesupport::CurrentFileSystem().OpenForRead(wide);
+    const std::uint64_t size = file->Size();
+    if (size > DebugDatabase::kMaxFileBytes) {
+      throw config::kel_exception(named + ": it holds " + std::to_string(size) +
+                                  " bytes, more than the " +
+                                  std::to_string(DebugDatabase::kMaxFileBytes) + " allowed");
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    file->Read(text.data(), text.size());
+    return text;
+  } catch (const filesupport::FileError& e) {
+    throw config::kel_exception(named + ": " + e.what());
+  }
 }
 
 }  // namespace
@@ -58,8 +84,7 @@ void DebugDatabase::Clear() {
 }
 
 void DebugDatabase::LoadFromFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw config::kel_exception("debug database: cannot read '" + path + "'");
+  std::istringstream in(ReadSettingsFile(path));
   std::vector<std::pair<std::string, std::string>> parsed;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
@@ -74,7 +99,6 @@ void DebugDatabase::LoadFromFile(const std::string& path) {
     }
     parsed.emplace_back(key, line.substr(eq + 1));
   }
-  if (in.bad()) throw config::kel_exception("debug database: cannot read '" + path + "'");
   for (const auto& [key, value] : parsed) SetEntry(string::FromStd(key), string::FromStd(value));
 }
 

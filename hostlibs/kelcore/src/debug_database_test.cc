@@ -2,6 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -47,6 +53,36 @@ TEST_F(DebugDatabaseTest, LoadsASettingsFileVerbatimOrNotAtAll) {
   EXPECT_EQ(Get("A.enable"), "true");
   db.RemoveEntry(Bytes("A.enable"));
   EXPECT_EQ(Get("A.enable"), "<none>");
+}
+
+// Only a regular file within the size limit is read. Anything else is refused
+// at once: a FIFO would otherwise hang the first registration, a device be
+// read without end.
+TEST_F(DebugDatabaseTest, ReadsOnlyARegularFileWithinTheLimit) {
+  DebugDatabase& db = DebugDatabase::Instance();
+  const std::size_t limit = DebugDatabase::kMaxFileBytes;
+  testsupport::WriteAll(temp_ / "limit", "A=1\n" + std::string(limit - 4, '#'));
+  db.LoadFromFile((temp_ / "limit").string());
+  EXPECT_EQ(Get("A"), "1");
+  db.Clear();
+  testsupport::WriteAll(temp_ / "big", "B=1\n" + std::string(limit - 3, '#'));
+  std::filesystem::create_directories(temp_ / "folder");
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {(temp_ / "big").string(), "holds 1048577 bytes, more than the 1048576 allowed"},
+      {(temp_ / "folder").string(), "not a regular file"},
+  };
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo((temp_ / "fifo").c_str(), 0600), 0);
+  refused.emplace_back((temp_ / "fifo").string(), "not a regular file");
+  refused.emplace_back("/dev/zero", "not a regular file");
+#endif
+  for (const auto& [path, reason] : refused) {
+    EXPECT_THAT(
+        testsupport::ErrorOf<config::kel_exception>([&] { db.LoadFromFile(path); }),
+        ::testing::AllOf(::testing::HasSubstr("'" + path + "'"), ::testing::HasSubstr(reason)))
+        << path;
+  }
+  EXPECT_EQ(Get("B"), "<none>");
 }
 
 #ifndef _WIN32

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -27,11 +28,17 @@ class KELCORE_EXPORT DebugDatabase {
   void RemoveEntry(const UTF8String& key) KEL_EXCLUDES(mutex_);
   void Clear() KEL_EXCLUDES(mutex_);
 
-  // Adds the entries of a settings file: one "key=value" per line, the key
-  // trimmed of blanks, the value taken verbatim up to the line end; blank
-  // lines and lines starting with '#' are skipped. Throws kel_exception naming
-  // the file and line for a line without '=' or an empty key, and when the
-  // file cannot be read; on error no entry is changed.
+  // The largest settings file LoadFromFile reads.
+  static constexpr std::uint64_t kMaxFileBytes = 1024 * 1024;
+
+  // Adds the entries of a settings file (`path` UTF-8): one "key=value" per
+  // line, the key trimmed of blanks, the value taken verbatim up to the line
+  // end; blank lines and lines starting with '#' are skipped. Only a regular
+  // file of at most kMaxFileBytes is read; anything else at `path` (a FIFO,
+  // a device, a folder) is refused at once, without waiting on it. Throws
+  // kel_exception naming the file: for a line without '=' or an empty key
+  // (with its line number), a file too large or not regular, and a failed
+  // read; on error no entry is changed.
   void LoadFromFile(const std::string& path) KEL_EXCLUDES(mutex_);
 
  private:
