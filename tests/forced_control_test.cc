@@ -45,11 +45,13 @@ TEST(ForcedControlTest, DefaultFallbackForcesControlAndItSticksForThatUserOnly) 
   testsupport::TempDir temp;
   std::filesystem::path deep = temp.path();
   for (char letter = 'a'; letter < 'f'; ++letter) deep /= std::string(50, letter);
+  // The host's feature service keeps the module's handlers for the process's
+  // life, as a real host does.
+  testsupport::ScopedFeatureService features;
   // A documents folder deep past MAX_PATH must work as a short one.
   for (const std::filesystem::path& docs : {temp / "docs", deep}) {
     SCOPED_TRACE(docs.u8string());
     testsupport::ScopedUserDocsDir docsScope(docs);
-    testsupport::ScopedFeatureService features;
     testsupport::ScopedUIQueue uiQueue;
     InitializeUser("U");
     const auto stateFile = docs / "Users" / "U" / "ABExperiment";

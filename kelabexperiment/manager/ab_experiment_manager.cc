@@ -1,7 +1,5 @@
 #include "manager/ab_experiment_manager.h"
 
-#include <vector>
-
 #include "base/module_constants.h"
 #include "host/kelappsupport.h"
 #include "kelcore/config/module_pin.h"
@@ -36,30 +34,51 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
   } settled{session_};
   esdkInitializeComplete_ = false;
   updateReceived_ = false;
-  // The previous user's assignments must not answer for the next user, also
-  // for experiments that are not registered.
-  FeatureNames names;
-  if (store_) {
-    for (const auto& entry : store_->Records()) WithdrawOverrides(entry.first, names);
-    store_.reset();
-  }
+  boost::optional<ExperimentStore> previous;
+  previous.swap(store_);
   // One copy serves both loops: copying the set is a node allocation per
   // experiment.
   const ImmutableStringSet experiments = IdentifierRegistry::Instance().CopyExperiments();
-  for (const ImmutableString& id : experiments) WithdrawOverrides(id.Text(), names);
-
-  CheckUserIdentifier(quillUserID.Text());
-  store_.emplace(GetUserStateFilePath(quillUserID.ToString()));
-
-  std::vector<UTF8String> watched;
-  watched.reserve(experiments.size());
-  for (const ImmutableString& id : experiments) {
-    watched.push_back(FeatureName(id.Text(), kVariationMember));
+  // The previous user's assignments must not answer for the next user (also
+  // those of experiments that are not registered), nor may any registered
+  // experiment keep an override the next user's file does not give it.
+  const auto withdrawAllBut = [&](const RecordMap& kept) {
+    FeatureNames names;
+    const auto withdraw = [&](const UTF8String& id) {
+      if (kept.find(id) == kept.end()) WithdrawOverrides(id, names);
+    };
+    if (previous) {
+      for (const auto& entry : previous->Records()) withdraw(entry.first);
+    }
+    for (const ImmutableString& id : experiments) withdraw(id.Text());
+  };
+  {
+    boost::optional<ExperimentStore> next;
+    try {
+      CheckUserIdentifier(quillUserID.Text());
+      next.emplace(GetUserStateFilePath(quillUserID.ToString()), ExperimentStore::OnLoad::kDefer);
+      // Set over the previous values in place, never withdrawn first: a read
+      // on another thread sees the old value or the new one, never a
+      // fallback of this switch's making.
+      next->ApplyAll();
+    } catch (...) {
+      withdrawAllBut(RecordMap());
+      throw;
+    }
+    withdrawAllBut(next->Records());
+    store_.swap(next);
   }
-  for (const UTF8String& name : watched) {
+  previous.reset();
+
+  // The feature service keeps a handler for good, so each feature gets one
+  // per process; it reaches whatever store this manager holds when it runs.
+  for (const ImmutableString& id : experiments) {
+    UTF8String name = FeatureName(id.Text(), kVariationMember);
+    if (watched_.find(name) != watched_.end()) continue;
     kelappsupport::feature::RegisterDefaultValueTakenNotification(
         name,
         [this](UTF8String featureName) { OnDefaultValueTaken(this, std::move(featureName)); });
+    watched_.insert(std::move(name));
   }
   return kInitializeResult;
 }
@@ -89,7 +108,10 @@ void ABExperimentManager::Update(DataSourceType type, const UTF8String& experime
   }
   if (!store_) return;
   if (forcedControl_) {
-    store_->Merge(experimentId, kForcedVariationPayload, kForcedIdentifiersPayload);
+    // A fallback only says that no assignment answered when the feature was
+    // read; it fills a gap and never replaces an assignment stored since.
+    store_->Merge(experimentId, kForcedVariationPayload, kForcedIdentifiersPayload,
+                  ExperimentStore::MergeMode::kFillGap);
   } else {
     store_->Merge(experimentId, variationPayload, identifiersPayload);
   }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <set>
 
 #include <boost/optional.hpp>
 
@@ -36,21 +37,27 @@ class ABExperimentManager {
   ABExperimentManager& operator=(const ABExperimentManager&) = delete;
 
   // Prepares the manager for `quillUserID`:
-  //  1. clears the flags; withdraws the four overrides of every experiment
-  //     the previous user's store holds, then drops it (unwritten);
-  //  2. withdraws the overrides of each registered experiment (variation,
-  //     variationId, campaignId, challengerType), in handle order;
-  //  3. checks the identifier (CheckUserIdentifier) and locates the state
+  //  1. clears the flags;
+  //  2. checks the identifier (CheckUserIdentifier) and locates the state
   //     file, creating folders and an empty file when missing (an empty
-  //     identifier means no file);
-  //  4. loads the store, which applies the stored records as overrides;
+  //     identifier means no file), as an absolute path fixed for the session;
+  //  3. loads the user's store and sets its records' overrides over whatever
+  //     the previous user's were, in place;
+  //  4. withdraws the four overrides (variation, challengerType, variationId,
+  //     campaignId) of every experiment the previous user's store held or
+  //     that is registered, unless the new store has a record for it, and
+  //     drops the previous store (unwritten);
   //  5. registers a default-value handler for each registered experiment's
-  //     variation feature (one more per experiment at every call: the host
-  //     offers no withdrawal).
+  //     variation feature that has none from this manager yet (the host
+  //     offers no withdrawal, so one per feature for the process's life).
+  // So a read on another thread during the switch sees the previous user's
+  // value, the new one, or (for an experiment the new user has no record of)
+  // the default; a fallback it reports can only fill a gap, never change a
+  // stored assignment.
   // `deviceType`, `storeType` and `freeUser` are unused. Returns
   // kInitializeResult. Throws InvalidUserIdentifierError, the store's load
-  // error and host errors; the withdrawals of steps 1 and 2 stay done, the
-  // failed load sets no override, and the manager then has no store.
+  // error and host errors; every override of step 4 is then withdrawn
+  // (none of the failed store's stays set), and the manager has no store.
   // Every call starts a new session (CurrentSession): updates queued before
   // it are dropped. The first call pins the module in memory, since the
   // handlers it hands to the feature service cannot be withdrawn.
@@ -75,7 +82,8 @@ class ABExperimentManager {
 
   // Takes one update. The first DefaultValueTaken update since Initialize
   // turns forced control on, and from then on every update merges the
-  // forced-control payloads instead of its own. Merges only when a store is
+  // forced-control payloads instead of its own, filling a gap only
+  // (ExperimentStore::MergeMode::kFillGap). Merges only when a store is
   // present. Store errors pass through; the flags stay set.
   void UpdateFromDataSource(DataSourceType type, const UTF8String& experimentId,
                             const UTF8String& variationPayload,
@@ -106,6 +114,9 @@ class ABExperimentManager {
   bool updateReceived_ KEL_GUARDED_BY(mutex_) = false;
   bool forcedControl_ KEL_GUARDED_BY(mutex_) = false;
   boost::optional<ExperimentStore> store_ KEL_GUARDED_BY(mutex_);
+  // The variation features this manager has a handler registered for.
+  std::set<UTF8String, std::less<UTF8String>, STLAllocator<UTF8String>> watched_
+      KEL_GUARDED_BY(mutex_);
 };
 
 }  // namespace kelabexperiment

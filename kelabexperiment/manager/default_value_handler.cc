@@ -14,14 +14,19 @@ namespace kelabexperiment {
 
 UTF8String FindExperimentForFeature(const UTF8String& featureName) {
   const IdentifierRegistry& registry = IdentifierRegistry::Instance();
-  // The usual case, answered by lookup: the name is exactly a registered
-  // experiment's variation feature.
+  // The usual case, answered by lookup: the name is a registered
+  // experiment's variation feature, byte for byte; failing that, ignoring
+  // letter case (so that of "EXP" and "exp", each gets its own fallback).
   const UTF8String suffix = kFeatureNameSeparator + kVariationMember;
-  if (featureName.size() > suffix.size() &&
-      EqualsIgnoreCase(featureName.substr(featureName.size() - suffix.size()), suffix)) {
-    if (auto exact = registry.FindExperimentIgnoringCase(
-            featureName.substr(0, featureName.size() - suffix.size()))) {
-      return exact->Text();
+  if (featureName.size() > suffix.size()) {
+    const std::size_t stem = featureName.size() - suffix.size();
+    if (featureName.compare(stem, suffix.size(), suffix) == 0) {
+      if (auto exact = registry.FindExperiment(featureName.substr(0, stem))) return exact->Text();
+    }
+    if (EqualsIgnoreCase(featureName.substr(stem), suffix)) {
+      if (auto folded = registry.FindExperimentIgnoringCase(featureName.substr(0, stem))) {
+        return folded->Text();
+      }
     }
   }
   // Otherwise the first experiment, in handle order, named anywhere in it. An

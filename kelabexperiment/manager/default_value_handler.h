@@ -8,7 +8,8 @@ class ABExperimentManager;
 
 // The registered experiment a reported feature name belongs to, as its
 // registered text: first the experiment whose variation feature name
-// (identifier, "_", "variation") equals `featureName` ignoring letter case;
+// (identifier, "_", "variation") is `featureName` byte for byte; then the one
+// whose variation feature name equals it ignoring letter case;
 // failing that, the first experiment in handle order whose identifier occurs
 // anywhere in the name, ignoring letter case. Empty when none does; an empty
 // identifier never matches.

@@ -1,5 +1,6 @@
 #include "manager/user_state_path.h"
 
+#include <filesystem>
 #include <string>
 
 #include "base/module_constants.h"
@@ -36,10 +37,14 @@ const char* Problem(const UTF8String& userId) {
   if (!kelcore::string::IsValidUTF8(userId)) return "it is not valid UTF-8";
   const std::string_view text = View(userId);
   if (text == "." || text == "..") return "it names the current or parent folder";
-  for (unsigned char c : userId) {
+  for (std::size_t i = 0; i < userId.size(); ++i) {
+    const unsigned char c = userId[i];
     if (c == '/' || c == '\\') return "it contains a path separator";
     if (c == 0) return "it contains a NUL byte";
-    if (c < 0x20 || c == 0x7F) return "it contains a control character";
+    // C0 controls and DEL are one byte; the C1 controls U+0080 to U+009F are
+    // 0xC2 followed by 0x80 to 0x9F (the text is valid UTF-8 here).
+    const bool c1 = c == 0xC2 && i + 1 < userId.size() && userId[i + 1] <= 0x9F;
+    if (c < 0x20 || c == 0x7F || c1) return "it contains a control character";
     if (std::string_view("<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
       return "it contains a character reserved in file names (< > : \" | ? *)";
     }
@@ -47,6 +52,25 @@ const char* Problem(const UTF8String& userId) {
   if (text.back() == '.' || text.back() == ' ') return "it ends with a dot or a blank";
   if (IsReservedDeviceName(userId)) return "it is a reserved device name";
   return nullptr;
+}
+
+// `path` as the place it names now. A relative documents folder would
+// otherwise be looked up again against the working folder of each save, and
+// a host that changes its working folder would save somewhere else.
+UTF8String Absolute(const UTF8String& path) {
+#ifdef _WIN32
+  const UTF16String wide = kelcore::string::UTF8to16(path);
+  const std::filesystem::path native(std::wstring(wide.data(), wide.size()));
+#else
+  const std::filesystem::path native(std::string(View(path)));
+#endif
+  if (native.is_absolute()) return path;
+#ifdef _WIN32
+  const std::wstring absolute = std::filesystem::absolute(native).wstring();
+  return kelcore::string::UTF16to8(UTF16String(absolute.data(), absolute.size()));
+#else
+  return kelcore::string::FromStd(std::filesystem::absolute(native).string());
+#endif
 }
 
 }  // namespace
@@ -74,7 +98,7 @@ UTF8String GetUserStateFilePath(const UTF16String& userId) {
   const kelcore::filesupport::Dir userDir = file.Parent();
   if (!userDir.Exists()) userDir.Create();
   if (!file.Exists()) file.Create(false);
-  return kelcore::string::UTF16to8(file.FullPath());
+  return Absolute(kelcore::string::UTF16to8(file.FullPath()));
 }
 
 }  // namespace kelabexperiment

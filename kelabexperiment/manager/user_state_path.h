@@ -16,10 +16,10 @@ inline constexpr std::size_t kMaxUserIdentifierBytes = 255;
 // Throws InvalidUserIdentifierError, naming the problem, unless `userId` is a
 // single folder name that is safe on every platform the library ships on:
 // at most kMaxUserIdentifierBytes; valid UTF-8; not "." or ".."; no "/", "\", NUL or other control
-// character; none of < > : " | ? * (reserved on Windows); no trailing dot or blank (Windows would
-// drop them, so two users could share a folder); not a reserved device name (CON, PRN, AUX, NUL,
-// CONIN$, CONOUT$, COM1-9 and COM¹-³, LPT1-9 and LPT¹-³, with or without an extension). The empty
-// identifier is accepted: it means "no file".
+// character (C0, DEL or C1, U+0080 to U+009F); none of < > : " | ? * (reserved on Windows); no
+// trailing dot or blank (Windows would drop them, so two users could share a folder); not a
+// reserved device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and COM¹-³, LPT1-9 and LPT¹-³,
+// with or without an extension). The empty identifier is accepted: it means "no file".
 void CheckUserIdentifier(const UTF8String& userId);
 
 // Where the user's state file is: `documents`/"Users"/<userId>/"ABExperiment".
@@ -30,8 +30,9 @@ kelcore::filesupport::File UserStateFile(const kelcore::filesupport::Dir& docume
 
 // The user's state file, UserStateFile under the host's documents folder,
 // creating the two folders and an empty file when missing; an existing file
-// is left as it is. Empty `userId`: returns an empty path and touches
-// nothing. Host errors (a folder that cannot be created) pass through.
+// is left as it is. The path is absolute: a relative documents folder is
+// taken against the working folder of this call. Empty `userId`: returns an
+// empty path and touches nothing. Host errors (a folder that cannot be created) pass through.
 // REQUIRES: CheckUserIdentifier accepted the identifier.
 UTF8String GetUserStateFilePath(const UTF16String& userId);
 

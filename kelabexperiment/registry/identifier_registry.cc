@@ -21,6 +21,7 @@ void IdentifierRegistry::RegisterExperiment(const ImmutableString& id) {
   UTF8String upper = UpperCased(id.Text());
   MutexLock lock(&mutex_);
   if (!experimentIdentifiers_.insert(id).second) return;
+  experimentsByText_.emplace(id.Text(), id);
   auto [it, inserted] = experimentsByUpperText_.emplace(std::move(upper), id);
   if (!inserted && id < it->second) it->second = id;
 }
@@ -34,6 +35,13 @@ void IdentifierRegistry::RegisterMessaging(const ImmutableString& id) {
 ImmutableStringSet IdentifierRegistry::CopyExperiments() const {
   MutexLock lock(&mutex_);
   return experimentIdentifiers_;
+}
+
+boost::optional<ImmutableString> IdentifierRegistry::FindExperiment(const UTF8String& text) const {
+  MutexLock lock(&mutex_);
+  auto it = experimentsByText_.find(text);
+  if (it == experimentsByText_.end()) return boost::none;
+  return it->second;
 }
 
 boost::optional<ImmutableString> IdentifierRegistry::FindExperimentIgnoringCase(

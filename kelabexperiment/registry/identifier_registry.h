@@ -34,6 +34,9 @@ class IdentifierRegistry {
   ImmutableStringSet CopyExperiments() const KEL_EXCLUDES(mutex_);
   ImmutableStringSet CopyMessaging() const KEL_EXCLUDES(mutex_);
 
+  // The experiment whose text is `text`, byte for byte. Does not copy the set.
+  boost::optional<ImmutableString> FindExperiment(const UTF8String& text) const
+      KEL_EXCLUDES(mutex_);
   // The first experiment, in handle order, whose text equals `text` when
   // both are upper-cased byte by byte. Does not copy the set.
   boost::optional<ImmutableString> FindExperimentIgnoringCase(const UTF8String& text) const
@@ -43,10 +46,12 @@ class IdentifierRegistry {
   mutable Mutex mutex_;
   ImmutableStringSet experimentIdentifiers_ KEL_GUARDED_BY(mutex_);
   ImmutableStringSet messagingIdentifiers_ KEL_GUARDED_BY(mutex_);
+  using ExperimentsByText = std::map<UTF8String, ImmutableString, std::less<UTF8String>,
+                                     STLAllocator<std::pair<const UTF8String, ImmutableString>>>;
+  // Text -> the experiment with that text.
+  ExperimentsByText experimentsByText_ KEL_GUARDED_BY(mutex_);
   // Upper-cased text -> the experiment of lowest handle with that text.
-  std::map<UTF8String, ImmutableString, std::less<UTF8String>,
-           STLAllocator<std::pair<const UTF8String, ImmutableString>>>
-      experimentsByUpperText_ KEL_GUARDED_BY(mutex_);
+  ExperimentsByText experimentsByUpperText_ KEL_GUARDED_BY(mutex_);
   const bool experimentsEnabled_;
   const bool messagingEnabled_;
 };

@@ -10,9 +10,12 @@
 
 namespace kelabexperiment {
 
-ExperimentStore::ExperimentStore(const UTF8String& statePath) : statePath_(statePath) { Load(); }
+ExperimentStore::ExperimentStore(const UTF8String& statePath, OnLoad onLoad)
+    : statePath_(statePath) {
+  Load(onLoad);
+}
 
-void ExperimentStore::Load() {
+void ExperimentStore::Load(OnLoad onLoad) {
   if (statePath_.empty()) return;
   UTF8String text = ReadStateFile(statePath_);
   const StateFingerprint loaded = FingerprintOf(text);
@@ -21,45 +24,56 @@ void ExperimentStore::Load() {
   // take memory at the same time.
   UTF8String().swap(text);
   records.shrink_to_fit();  // no spare capacity kept beside the overrides
-  ReserveOverrides(records);
+  records_.swap(records);
+  fileState_ = loaded;
+  if (onLoad == OnLoad::kApply) ApplyAll();
+}
+
+void ExperimentStore::ApplyAll() {
+  ReserveOverrides(records_);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
   FeatureNames names;
-  auto applied = records.begin();
+  auto applied = records_.begin();
   try {
-    for (; applied != records.end(); ++applied) {
+    for (; applied != records_.end(); ++applied) {
       ApplyOverrides(applied->first, applied->second, names);
     }
   } catch (...) {
-    for (auto it = records.begin(); it != applied; ++it) WithdrawOverrides(it->first, names);
+    for (auto it = records_.begin(); it != applied; ++it) WithdrawOverrides(it->first, names);
     WithdrawOverrides(applied->first, names);
     throw;
   }
-  records_.swap(records);
-  fileState_ = loaded;
 }
 
-void ExperimentStore::Commit(const UTF8String* experimentId, const VariationRecord* update) {
+void ExperimentStore::Commit(const UTF8String* experimentId, const VariationRecord* update,
+                             MergeMode mode) {
   StateFileTransaction file(statePath_);
   // Unknown until the write succeeds: a failed one may have replaced the file.
+  const boost::optional<StateFingerprint> found = file.Found();
   const boost::optional<StateFingerprint> known = std::exchange(fileState_, boost::none);
-  if (known && file.Found() == known) {
+  if (known && found == known) {
     CommitInPlace(file, experimentId, update);
     return;
   }
   RecordMap records = file.Records(records_);
-  if (update) {
-    records[*experimentId] = *update;
-  } else {
-    for (const auto& [id, record] : records_) records[id] = record;
+  boost::optional<StateFingerprint> now = found;
+  // Another process may have assigned the experiment meanwhile; a gap-filling
+  // update then leaves its record, and the file, as they are.
+  if (!(update && mode == MergeMode::kFillGap && records.count(*experimentId) != 0)) {
+    if (update) {
+      records[*experimentId] = *update;
+    } else {
+      for (const auto& [id, record] : records_) records[id] = record;
+    }
+    now = file.Write(records);
   }
-  const StateFingerprint written = file.Write(records);
   // Identifiers that are not UTF-8 cannot be in the file; they live in memory.
   for (const auto& entry : records_) {
     if (!kelcore::string::IsValidUTF8(entry.first)) records.insert(entry);
   }
   records_.swap(records);
-  fileState_ = written;
+  fileState_ = now;
 }
 
 void ExperimentStore::CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
@@ -86,11 +100,11 @@ void ExperimentStore::CommitInPlace(StateFileTransaction& file, const UTF8String
 
 void ExperimentStore::Save() {
   if (statePath_.empty()) return;  // memory already holds every record
-  Commit(nullptr, nullptr);
+  Commit(nullptr, nullptr, MergeMode::kReplace);
 }
 
 void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& variationPayload,
-                            const UTF8String& identifiersPayload) {
+                            const UTF8String& identifiersPayload, MergeMode mode) {
   const VariationPayload variation = ParseVariationPayload(variationPayload);
   const IdentifiersPayload identifiers = ParseIdentifiersPayload(identifiersPayload);
   VariationRecord update;
@@ -100,14 +114,18 @@ void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& va
   update.campaignId = identifiers.campaignId;
 
   auto it = records_.find(experimentId);
-  if (it != records_.end() && SameRecord(it->second, update)) return;
+  if (it != records_.end() && (mode == MergeMode::kFillGap || SameRecord(it->second, update))) {
+    return;
+  }
   if (!statePath_.empty() && kelcore::string::IsValidUTF8(experimentId)) {
-    Commit(&experimentId, &update);
+    Commit(&experimentId, &update, mode);
   } else {
     records_[experimentId] = update;
   }
+  // What is stored now: the update, or (kFillGap) the record another process
+  // wrote meanwhile.
   FeatureNames names;
-  ApplyOverrides(experimentId, update, names);
+  ApplyOverrides(experimentId, records_.find(experimentId)->second, names);
 }
 
 bool SameRecord(const VariationRecord& a, const VariationRecord& b) {

@@ -19,6 +19,15 @@ class InvalidUserIdentifierError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
+// Thrown by every export of a second copy of the module: a host that loads
+// the module again under another file name, while a copy is loaded, gets a
+// copy that its start-up registry refused and that does nothing. The copy
+// loaded first is unaffected. what() names the host's reason.
+class ModuleRefusedError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // A state file whose content the library cannot load. It derives from
 // boost::bad_any_cast, and what() keeps that class's text, because callers
 // have always caught a malformed file as that; Message() is the one line to
