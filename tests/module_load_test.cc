@@ -3,14 +3,17 @@
 
 #include <algorithm>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "kelabexperiment/errors.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/config/initializer_registrar.h"
 #include "kelcore/utility/immutable_string.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/threads/ui_thread.h"
+#include "testsupport/error_of.h"
 #include "testsupport/loaded_module.h"
 #include "testsupport/scoped_feature_service.h"
 #include "testsupport/scoped_user_docs_dir.h"
@@ -51,6 +54,45 @@ TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
     EXPECT_FALSE(Registered("kelabexperiment"));
     EXPECT_FALSE(ScriptClassRegistered());
   }
+}
+
+// A host that loads a second copy of the module (another file name) keeps
+// running: the start-up registry refuses the copy, which then registers
+// nothing and whose exports throw ModuleRefusedError, while the first copy
+// goes on working, also after the copy is unloaded.
+TEST(ModuleLoadTest, ASecondCopyIsRefusedWithoutEndingTheHost) {
+  using kelcore::utility::ImmutableString;
+  using Register = void (*)(const ImmutableString&);
+  using Registered = bool (*)();
+  const char kRegister[] =
+      "_ZN15kelabexperiment28RegisterExperimentIdentifierERKN7kelcore7utility15ImmutableStringE";
+  const char kIsComplete[] = "_ZN15kelabexperiment24IsESDKInitializeCompleteEv";
+  testsupport::TempDir temp;
+  testsupport::LoadedModule first(KELAB_MODULE_PATH);
+  ASSERT_TRUE(first.Loaded()) << first.Error();
+  const std::filesystem::path copyFile = temp / ("copy-" + first.File().filename().u8string());
+  std::filesystem::copy_file(first.File(), copyFile);
+  {
+    testsupport::LoadedModule copy(copyFile.u8string());
+    ASSERT_TRUE(copy.Loaded()) << copy.Error();
+    const auto entries = StartupRegistry::List();
+    EXPECT_EQ(std::count_if(entries.begin(), entries.end(),
+                            [](const auto& e) { return e.name == "kelabexperiment"; }),
+              1);
+    EXPECT_TRUE(ScriptClassRegistered());  // the first copy's, once
+    const auto id = ImmutableString::Create(kelcore::string::FromStd("CopyExp"));
+    EXPECT_THAT(testsupport::ErrorOf<kelabexperiment::ModuleRefusedError>(
+                    [&] { copy.Symbol<Register>(kRegister)(id); }),
+                ::testing::HasSubstr("another copy of kelabexperiment is loaded"));
+    EXPECT_THAT(testsupport::ErrorOf<kelabexperiment::ModuleRefusedError>(
+                    [&] { copy.Symbol<Registered>(kIsComplete)(); }),
+                ::testing::HasSubstr("initializer 'kelabexperiment' is registered already"));
+    EXPECT_FALSE(first.Symbol<Registered>(kIsComplete)());
+    ASSERT_TRUE(copy.Unload());
+  }
+  EXPECT_TRUE(Registered("kelabexperiment"));
+  EXPECT_TRUE(ScriptClassRegistered());
+  EXPECT_FALSE(first.Symbol<Registered>(kIsComplete)());
 }
 
 // A host may unload the module while the feature service still holds the

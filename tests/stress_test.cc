@@ -4,8 +4,11 @@
 // Run under ThreadSanitizer in CI; bounded iterations, no timing.
 
 #include <atomic>
+#include <filesystem>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,6 +23,7 @@
 #include "kelscripting/threads/ui_thread.h"
 #include "testsupport/scoped_feature_service.h"
 #include "testsupport/scoped_user_docs_dir.h"
+#include "testsupport/temp_dir.h"
 
 namespace {
 
@@ -102,6 +106,71 @@ TEST(StressTest, ConcurrentRegistrationReadsMergesAndInitializeStayConsistent) {
     EXPECT_EQ(kelcore::string::ToStd(boost::any_cast<const UTF8String&>(*record)),
               R"({"campaignId":"","challengerType":"none","variation":"forced_control",)"
               R"("variationId":"forced_control"})");
+  }
+}
+
+// Application threads read features without pause while the sign-in thread
+// switches between two users, and the UI thread runs whatever their fallbacks
+// queue: no read during a switch may turn a stored assignment into forced
+// control, so both users' files end byte for byte as they began.
+TEST(StressTest, ReadsDuringUserSwitchesNeverChangeAStoredAssignment) {
+  constexpr int kSwitches = 1000;
+  testsupport::TempDir docs;
+  testsupport::ScopedUserDocsDir docsScope(docs.path());
+  testsupport::ScopedFeatureService features;
+  kelscripting::factory::RunRegisteredDefiners();
+  const char* const watched[] = {"SwitchA_variation", "SwitchB_variation"};
+  for (const char* id : {"SwitchA", "SwitchB"}) {
+    kelabexperiment::RegisterExperimentIdentifier(
+        kelcore::utility::ImmutableString::Create(FromStd(id)));
+  }
+  const auto record = [](const char* variation, const char* id) {
+    return std::string(R"("{\"campaignId\":\"7\",\"challengerType\":\"copy\",\"variation\":\")") +
+           variation + R"(\",\"variationId\":\")" + id + R"(\"}")";
+  };
+  const std::pair<std::string, std::string> users[] = {
+      {"left", "{\"SwitchA\":" + record("challenger", "a1") +
+                   ",\"SwitchB\":" + record("challenger", "b1") + "}"},
+      {"right", "{\"SwitchA\":" + record("challenger", "a2") +
+                    ",\"SwitchB\":" + record("intended_control", "b2") + "}"},
+  };
+  for (const auto& [user, text] : users) {
+    std::filesystem::create_directories(docs / "Users" / user);
+    testsupport::WriteAll(docs / "Users" / user / "ABExperiment", text);
+  }
+  std::mutex errorsMutex;
+  std::vector<std::string> errors;
+  std::atomic<long> reads{0};
+  {
+    kelscripting::threads::UIThreadRunner ui([&](std::exception_ptr e) {
+      std::lock_guard<std::mutex> lock(errorsMutex);
+      try {
+        std::rethrow_exception(e);
+      } catch (const std::exception& ex) {
+        errors.push_back(ex.what());
+      }
+    });
+    std::atomic<bool> done{false};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 2; ++r) {
+      readers.emplace_back([&] {
+        while (!done.load(std::memory_order_relaxed)) {
+          for (const char* name : watched) {
+            kelappsupport::feature::ReadIntFeature(FromStd(name), 0);
+          }
+          kelappsupport::feature::ReadIntFeature(FromStd("SwitchUnwatched_variation"), 0);
+          reads.fetch_add(1, std::memory_order_relaxed);
+        }
+      });
+    }
+    for (int i = 0; i < kSwitches; ++i) CallInitialize(users[i % 2].first);
+    done = true;
+    for (auto& reader : readers) reader.join();
+  }  // the UI thread runs what is still queued, then stops
+  EXPECT_TRUE(errors.empty()) << errors.front();
+  EXPECT_GT(reads.load(), 0);
+  for (const auto& [user, text] : users) {
+    EXPECT_EQ(testsupport::ReadAll(docs / "Users" / user / "ABExperiment"), text) << user;
   }
 }
 

@@ -1,13 +1,19 @@
 // Two processes of one user (two windows of the host, or the host and its
-// helper) force control of different experiments at the same moment: every
-// record must survive and the file must stay loadable.
+// helper) change the user's file at the same time: every record must survive
+// and the file must stay loadable.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
+#include "kelabexperiment/kelabexperiment.h"
+#include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/serialization/json_text_members.h"
+#include "kelscripting/threads/ui_thread.h"
+#include "testsupport/scoped_feature_service.h"
+#include "testsupport/scoped_ui_queue.h"
+#include "testsupport/scoped_user_docs_dir.h"
 #include "testsupport/spawned_process.h"
 #include "testsupport/temp_dir.h"
 
@@ -52,6 +58,38 @@ TEST(TwoProcessTest, ConcurrentForcedControlKeepsEveryRecord) {
       EXPECT_NE(kelcore::string::View(*member.text).find("\"forced_control\""), std::string::npos);
     }
   }
+}
+
+// This host loaded the user before another process (a second window, the
+// support tool) assigned an experiment; the host's read of that feature falls
+// back, since its memory has no record, but its forced-control save must
+// leave the other process's assignment in place, and apply it.
+TEST(TwoProcessTest, AFallbackKeepsTheAssignmentAnotherProcessStored) {
+  using kelcore::utility::ImmutableString;
+  const auto id = [](const char* text) {
+    return ImmutableString::Create(kelcore::string::FromStd(text));
+  };
+  testsupport::TempDir docs;
+  testsupport::TempDir logs;
+  testsupport::ScopedUserDocsDir docsScope(docs.path());
+  testsupport::ScopedFeatureService features;
+  testsupport::ScopedUIQueue uiQueue;
+  kelabexperiment::RegisterExperimentIdentifier(id("alpha"));
+  kelabexperiment::Initialize(id("u"), id("desktop"), id("retail"), false);
+  testsupport::SpawnedProcess other({KELAB_PATH, "set", "--docs", docs.path().u8string(), "--user",
+                                     "u", "--experiment", "alpha", "--variation", "challenger"},
+                                    {{}, logs / "set.txt"});
+  ASSERT_EQ(other.Wait(), 0) << Said(other, logs / "set.txt");
+  const std::string stored = testsupport::ReadAll(docs / "Users" / "u" / "ABExperiment");
+  ASSERT_NE(stored.find("challenger"), std::string::npos) << stored;
+
+  const auto variation = kelcore::string::FromStd("alpha_variation");
+  EXPECT_FALSE(kelappsupport::feature::ReadIntFeature(variation, 0).fromOverride);
+  EXPECT_EQ(kelscripting::threads::RunPendingUITasks(), 1u);
+  EXPECT_EQ(testsupport::ReadAll(docs / "Users" / "u" / "ABExperiment"), stored);
+  const auto read = kelappsupport::feature::ReadIntFeature(variation, 0);
+  EXPECT_TRUE(read.fromOverride);
+  EXPECT_EQ(read.value, 1);  // challenger
 }
 
 }  // namespace

@@ -23,10 +23,15 @@ TEST_F(ManagerTest, FindsTheExperimentAFeatureNamesAndQueuesItsForcedUpdate) {
       {"Nest_b_variation", "Nest_b"},
       {"Nest_variation", "Nest"},
       {"x_Nest_b_other", "Nest"},
-      // Of identifiers that differ only in letter case, the lowest handle
-      // answers, whichever registered first.
+      // Of identifiers that differ only in letter case, each owns its own
+      // variation feature byte for byte; any other casing goes to the lowest
+      // handle, whichever registered first.
+      {"TWIN_variation", "TWIN"},
+      {"twin_variation", "twin"},
       {"Twin_variation", "twin"},
+      {"caseb_variation", "caseb"},
       {"CaseB_variation", "CASEB"},
+      {"CASEB_VARIATION", "CASEB"},
   };
   for (const auto& [feature, experiment] : cases) {
     EXPECT_EQ(FindExperimentForFeature(T(feature)), T(experiment)) << feature;

@@ -25,12 +25,12 @@ TEST(UserIdentifierTest, AcceptsSafeFolderNamesAndSaysWhyItRefusesOthers) {
         "COM\xC2\xB4", "CONIN", "CONOUT$x",
         "\xC3\x9C"
         "ser",
-        "\xF0\x9F\x98\x80", "with space", std::string(255, 'a'), euros}},
+        "\xF0\x9F\x98\x80", "with space", "nbsp\xC2\xA0x", std::string(255, 'a'), euros}},
       {"current or parent", {".", ".."}},
       {"path separator", {"../x", "a\\b"}},
       {"NUL", {std::string("a\0b", 3)}},
       {"UTF-8", {"a\xFF", "\xED\xA0\x80"}},
-      {"control", {"tab\tx"}},
+      {"control", {"tab\tx", "\x7F", "next\xC2\x85line", "\xC2\x80", "c1\xC2\x9F"}},
       {"reserved", {"a:b", "what?"}},
       {"dot or a blank", {"x.", "x "}},
       {"device",
@@ -61,6 +61,23 @@ TEST(UserStatePathTest, CreatesFoldersAndAnEmptyFileOnlyWhenMissing) {
   testsupport::WriteAll(file, "{\"kept\":\"{}\"}");
   GetUserStateFilePath(testsupport::Wide("u1"));
   EXPECT_EQ(testsupport::ReadAll(file), "{\"kept\":\"{}\"}");
+}
+
+// A relative documents folder is taken against the working folder when the
+// path is formed, so that a host changing its working folder later still
+// saves into the same folder.
+TEST(UserStatePathTest, ARelativeDocumentsFolderGivesAnAbsolutePath) {
+  testsupport::TempDir temp;
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(temp.path());
+  UTF8String path;
+  {
+    testsupport::ScopedUserDocsDir docsScope("relative-docs");
+    path = GetUserStateFilePath(testsupport::Wide("u1"));
+  }
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(kelcore::string::ToStd(path),
+            (temp / "relative-docs" / "Users" / "u1" / "ABExperiment").u8string());
 }
 
 }  // namespace

@@ -126,6 +126,32 @@ TEST_F(StoreTest, MergeWritesOnlyChangesCountingPresenceAndLetterCase) {
   EXPECT_FALSE(std::filesystem::exists(FilePath()));
 }
 
+// A gap-filling merge never replaces a record: not one in memory, not one
+// another process stored after this store loaded (the file re-read under the
+// lock), which memory then takes and applies without writing. Where there is
+// no record, it adds one like any merge.
+TEST_F(StoreTest, AGapFillingMergeKeepsEveryStoredRecord) {
+  constexpr auto kFillGap = ExperimentStore::MergeMode::kFillGap;
+  const char challenger[] = R"({"variation":"challenger","variationId":"c1","campaignId":"8"})";
+  WriteFile(StateText({{"loaded", challenger}}));
+  ExperimentStore store(StatePath());
+  const std::string other = StateText({{"loaded", challenger}, {"alpha", challenger}});
+  WriteFile(other);  // another process stores alpha meanwhile
+  for (const char* id : {"loaded", "alpha"}) {
+    ScopedCallRecorder recorder;
+    store.Merge(T(id), T(kForcedVariation), T(kForcedIds), kFillGap);
+    EXPECT_EQ(FileText(), other) << id;
+    EXPECT_EQ(Features(id), "1|none|c1|8") << id;
+    EXPECT_EQ(recorder.Calls().size(), id == std::string("alpha") ? 4u : 0u) << id;
+  }
+  EXPECT_EQ(store.Records().size(), 2u);
+  store.Merge(T("gap"), T(kForcedVariation), T(kForcedIds), kFillGap);
+  EXPECT_EQ(Features("gap"), "3|none|forced_control|");
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 3u);
+  store.Merge(T("loaded"), T(kForcedVariation), T(kForcedIds));  // a replacing merge does
+  EXPECT_EQ(Features("loaded"), "3|none|forced_control|");
+}
+
 // What no file can hold is merged and applied in memory only: every record of
 // a store without a path (the empty user's), a record whose identifier is not
 // UTF-8.

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "kelcore/config/windows_api.h"
 #ifndef _WIN32
 #include <dlfcn.h>
+#include <link.h>
 #endif
 
 #include "kelcore/string/conversions.h"
@@ -47,6 +49,19 @@ class LoadedModule {
     static_assert(sizeof function == sizeof address);
     std::memcpy(&function, &address, sizeof function);
     return function;
+  }
+
+  // The file the system loaded. REQUIRES: Loaded().
+  std::filesystem::path File() const {
+#ifdef _WIN32
+    wchar_t name[32768];
+    const DWORD length = ::GetModuleFileNameW(handle_, name, 32768);
+    return std::filesystem::path(std::wstring(name, length));
+#else
+    link_map* map = nullptr;
+    ::dlinfo(handle_, RTLD_DI_LINKMAP, &map);
+    return map == nullptr ? std::filesystem::path() : std::filesystem::path(map->l_name);
+#endif
   }
 
   // Drops this reference to the module; true when the system accepted it.
