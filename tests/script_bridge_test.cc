@@ -70,6 +70,11 @@ TEST_F(ScriptBridgeTest, InitializeChecksItsArgumentsThenRunsTheWholeInitialisat
   const auto definition = scope_.Get()->FindObjectDefinition(T("ABExperimentScript"));
   ASSERT_TRUE(definition);  // registered by the module as it loaded
   EXPECT_EQ(definition->GetNamespace(), T("kelabexperiment"));
+  // The item's flag word: a method (4) with method flag 0x80000, no option
+  // and no extra flags, so that every call runs at once on the caller's thread.
+  const auto method = definition->FindProperty(T("initialize"));
+  ASSERT_TRUE(method);
+  EXPECT_EQ(method->GetFlags(), 0x80004u);
   ScriptArgumentList missingFlag = Arguments(T("badUser"));
   missingFlag.pop_back();
   const std::pair<ScriptArgumentList, const char*> bad[] = {
