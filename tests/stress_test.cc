@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,22 +48,35 @@ void CallInitialize(const std::string& user) {
   kelscripting::engine::CallScriptMethod(*object, FromStd("initialize"), std::move(arguments));
 }
 
+// What the UI thread's tasks threw, for the test to show.
+class UIErrors {
+ public:
+  std::function<void(std::exception_ptr)> Handler() {
+    return [this](std::exception_ptr e) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      try {
+        std::rethrow_exception(e);
+      } catch (const std::exception& ex) {
+        said_.push_back(ex.what());
+      }
+    };
+  }
+  // REQUIRES: the UI thread has stopped.
+  const std::vector<std::string>& Said() const { return said_; }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> said_;
+};
+
 TEST(StressTest, ConcurrentRegistrationReadsMergesAndInitializeStayConsistent) {
   testsupport::TempDir docs;
   testsupport::ScopedUserDocsDir docsScope(docs.path());
   testsupport::ScopedFeatureService features;
   kelscripting::factory::RunRegisteredDefiners();
-  std::mutex errorsMutex;
-  std::vector<std::string> errors;
+  UIErrors errors;
   {
-    kelscripting::threads::UIThreadRunner ui([&](std::exception_ptr e) {
-      std::lock_guard<std::mutex> lock(errorsMutex);
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& ex) {
-        errors.push_back(ex.what());
-      }
-    });
+    kelscripting::threads::UIThreadRunner ui(errors.Handler());
     CallInitialize("stress");
     std::vector<std::thread> threads;
     threads.emplace_back([] {
@@ -86,7 +100,7 @@ TEST(StressTest, ConcurrentRegistrationReadsMergesAndInitializeStayConsistent) {
     });
     for (auto& thread : threads) thread.join();
   }  // the UI thread drains its queue, then stops
-  EXPECT_TRUE(errors.empty()) << errors.front();
+  EXPECT_TRUE(errors.Said().empty()) << errors.Said().front();
 
   // A last, quiet session: every experiment falls back once more, so each
   // must end as forced control, and nothing else may be in the file.
@@ -138,18 +152,10 @@ TEST(StressTest, ReadsDuringUserSwitchesNeverChangeAStoredAssignment) {
     std::filesystem::create_directories(docs / "Users" / user);
     testsupport::WriteAll(docs / "Users" / user / "ABExperiment", text);
   }
-  std::mutex errorsMutex;
-  std::vector<std::string> errors;
+  UIErrors errors;
   std::atomic<long> reads{0};
   {
-    kelscripting::threads::UIThreadRunner ui([&](std::exception_ptr e) {
-      std::lock_guard<std::mutex> lock(errorsMutex);
-      try {
-        std::rethrow_exception(e);
-      } catch (const std::exception& ex) {
-        errors.push_back(ex.what());
-      }
-    });
+    kelscripting::threads::UIThreadRunner ui(errors.Handler());
     std::atomic<bool> done{false};
     std::vector<std::thread> readers;
     for (int r = 0; r < 2; ++r) {
@@ -167,7 +173,7 @@ TEST(StressTest, ReadsDuringUserSwitchesNeverChangeAStoredAssignment) {
     done = true;
     for (auto& reader : readers) reader.join();
   }  // the UI thread runs what is still queued, then stops
-  EXPECT_TRUE(errors.empty()) << errors.front();
+  EXPECT_TRUE(errors.Said().empty()) << errors.Said().front();
   EXPECT_GT(reads.load(), 0);
   for (const auto& [user, text] : users) {
     EXPECT_EQ(testsupport::ReadAll(docs / "Users" / user / "ABExperiment"), text) << user;
