@@ -30,7 +30,6 @@ void ExperimentStore::Load(OnLoad onLoad) {
 }
 
 void ExperimentStore::ApplyAll() {
-  ReserveOverrides(records_);
   // Whole or nothing: a load that fails leaves no override behind for the
   // next user's session.
   FeatureNames names;

@@ -56,19 +56,6 @@ void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& recor
                                  kCategory);
 }
 
-void ReserveOverrides(const RecordMap& records) {
-  constexpr std::size_t kPerRecord = 4;
-  const std::size_t members = kVariationMember.size() + kChallengerTypeMember.size() +
-                              kVariationIdMember.size() + kCampaignIdMember.size();
-  std::size_t bytes = 0;
-  for (const auto& [experimentId, record] : records) {
-    bytes += kPerRecord * (experimentId.size() + kFeatureNameSeparator.size()) + members +
-             TextOrEmpty(record.challengerType).size() + TextOrEmpty(record.variationId).size() +
-             TextOrEmpty(record.campaignId).size();
-  }
-  kelappsupport::feature::ReserveOverrides(kPerRecord * records.size(), bytes);
-}
-
 void WithdrawOverrides(const UTF8String& experimentId, FeatureNames& names) {
   names.Rebase(experimentId);
   for (const UTF8String* member :

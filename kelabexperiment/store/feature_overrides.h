@@ -40,11 +40,6 @@ int VariationFeatureValue(VariationKind kind);
 void ApplyOverrides(const UTF8String& experimentId, const VariationRecord& record,
                     FeatureNames& names);
 
-// Has the host size its override table for what ApplyOverrides sets for
-// every record, so that applying a whole store grows it once. Host errors
-// pass through; nothing is set.
-void ReserveOverrides(const RecordMap& records);
-
 // Removes the experiment's four feature overrides, naming them in `names`
 // (rebased to experimentId), so that a loop over many experiments can lend
 // one buffer.

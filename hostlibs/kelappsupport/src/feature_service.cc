@@ -1,14 +1,19 @@
+#include <functional>
 #include <map>
 #include <new>
 #include <optional>
-#include <unordered_map>
+#include <string>
+#include <string_view>
 #include <utility>
+#include <variant>
+#include <vector>
+
+#include <boost/unordered/unordered_flat_map.hpp>
 
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_overrides.h"
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/threads/mutex.h"
-#include "override_table.h"
 
 namespace kelappsupport::feature {
 
@@ -26,16 +31,29 @@ using kelcore::threads::MutexLock;
 
 using Handler = std::function<void(UTF8String)>;
 
+// Looks names up as they come (a UTF8String's bytes), without building a key.
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view name) const noexcept {
+    return std::hash<std::string_view>()(name);
+  }
+};
+template <typename Value>
+using ByName = boost::unordered_flat_map<std::string, Value, NameHash, std::equal_to<>>;
+
+struct Override {
+  std::variant<int, std::string> value;
+  OverrideDataCategory category;
+};
+
 // Overrides are hashed by name: a host sets up to millions of them at
 // start-up and reads features all the time, and nothing needs them in order.
 struct Service {
   Mutex mutex;
-  OverrideTable overrides KEL_GUARDED_BY(mutex);
-  std::unordered_map<std::string, std::vector<Handler>> handlers KEL_GUARDED_BY(mutex);
+  ByName<Override> overrides KEL_GUARDED_BY(mutex);
+  ByName<std::vector<Handler>> handlers KEL_GUARDED_BY(mutex);
   unsigned int nextRegistration KEL_GUARDED_BY(mutex) = 1;
   std::shared_ptr<ScopedCallRecorder::Log> recorder KEL_GUARDED_BY(mutex);
-  // Holds the name being looked up, so that lookups do not allocate.
-  std::string key KEL_GUARDED_BY(mutex);
   // Sets left before they fail, while a ScopedSetFailure lives.
   std::optional<std::size_t> setsBeforeFailure KEL_GUARDED_BY(mutex);
 };
@@ -45,10 +63,15 @@ Service& TheService() {
   return *service;
 }
 
-// Returns s.key holding `name`.
-const std::string& KeyOf(Service& s, const UTF8String& name) KEL_REQUIRES(s.mutex) {
-  s.key.assign(View(name));
-  return s.key;
+// Sets the override of `name`, replacing any other.
+void Set(Service& s, const UTF8String& name, std::variant<int, std::string> value,
+         OverrideDataCategory category) KEL_REQUIRES(s.mutex) {
+  const auto it = s.overrides.find(View(name));
+  if (it != s.overrides.end()) {
+    it->second = Override{std::move(value), category};
+  } else {
+    s.overrides.emplace(std::string(View(name)), Override{std::move(value), category});
+  }
 }
 
 // Records the call that `make` builds, only while a recorder listens.
@@ -73,25 +96,25 @@ void DefaultTaken(const UTF8String& name) {
   {
     Service& s = TheService();
     MutexLock lock(&s.mutex);
-    auto it = s.handlers.find(KeyOf(s, name));
+    auto it = s.handlers.find(View(name));
     if (it != s.handlers.end()) handlers = it->second;
     Record(s, [&] { return FeatureCall{FeatureCall::Kind::kDefaultTaken, ToStd(name), {}}; });
   }
   for (const Handler& handler : handlers) handler(name);
 }
 
-// What a read answers for the value the table holds.
+// What a read answers for the value the service holds.
 int ReadValue(int value) { return value; }
-UTF8String ReadValue(std::string_view text) { return kelcore::string::FromStd(text); }
+UTF8String ReadValue(const std::string& text) { return kelcore::string::FromStd(text); }
 
-// The override of `name` when the table holds it as a Stored.
+// The override of `name` when the service holds it as a Stored.
 template <typename Stored>
 auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(Stored()))> {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  const std::optional<OverrideView> found = s.overrides.Find(View(name));
-  if (!found) return std::nullopt;
-  if (const Stored* value = std::get_if<Stored>(&found->value)) return ReadValue(*value);
+  const auto it = s.overrides.find(View(name));
+  if (it == s.overrides.end()) return std::nullopt;
+  if (const Stored* value = std::get_if<Stored>(&it->second.value)) return ReadValue(*value);
   return std::nullopt;
 }
 
@@ -110,7 +133,7 @@ void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCateg
   Service& s = TheService();
   MutexLock lock(&s.mutex);
   CountSet(s);
-  s.overrides.Set(View(featureName), value, category);
+  Set(s, featureName, value, category);
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetInt, ToStd(featureName), value, category};
   });
@@ -124,20 +147,15 @@ void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
   Record(s, [&] {
     return FeatureCall{FeatureCall::Kind::kSetString, ToStd(featureName), ToStd(value), category};
   });
-  // The text's bytes go straight into the table; `value` is dropped after.
-  s.overrides.Set(View(featureName), View(value), category);
-}
-
-void ReserveOverrides(std::size_t count, std::size_t bytes) {
-  Service& s = TheService();
-  MutexLock lock(&s.mutex);
-  s.overrides.Reserve(count, bytes);
+  Set(s, featureName, std::string(View(value)), category);
 }
 
 void RemoveOverride(const UTF8String& featureName) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  s.overrides.Remove(View(featureName));
+  if (const auto it = s.overrides.find(View(featureName)); it != s.overrides.end()) {
+    s.overrides.erase(it);
+  }
   Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRemove, ToStd(featureName), {}}; });
 }
 
@@ -145,7 +163,7 @@ unsigned int RegisterDefaultValueTakenNotification(const UTF8String& featureName
                                                    std::function<void(UTF8String)> handler) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  s.handlers[KeyOf(s, featureName)].push_back(std::move(handler));
+  s.handlers[std::string(View(featureName))].push_back(std::move(handler));
   Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRegister, ToStd(featureName), {}}; });
   const unsigned int number = s.nextRegistration++;
   if (s.nextRegistration == 0) s.nextRegistration = 1;
@@ -160,7 +178,7 @@ FeatureRead<int> ReadIntFeature(const UTF8String& featureName, int defaultValue)
 
 FeatureRead<UTF8String> ReadStringFeature(const UTF8String& featureName,
                                           const UTF8String& defaultValue) {
-  if (auto value = FindOverride<std::string_view>(featureName)) return {std::move(*value), true};
+  if (auto value = FindOverride<std::string>(featureName)) return {std::move(*value), true};
   DefaultTaken(featureName);
   return {defaultValue, false};
 }
@@ -169,30 +187,26 @@ std::map<std::string, OverrideValue> SnapshotOverrides() {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
   std::map<std::string, OverrideValue> snapshot;
-  s.overrides.ForEach([&](const OverrideView& entry) {
+  for (const auto& [name, entry] : s.overrides) {
     OverrideValue value{0, entry.category};
-    if (const auto* text = std::get_if<std::string_view>(&entry.value)) {
-      value.value = std::string(*text);
-    } else {
-      value.value = std::get<int>(entry.value);
-    }
-    snapshot.emplace(entry.name, std::move(value));
-  });
+    std::visit([&](const auto& held) { value.value = held; }, entry.value);
+    snapshot.emplace(name, std::move(value));
+  }
   return snapshot;
 }
 
 std::size_t CountNotifications(const UTF8String& featureName) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  auto it = s.handlers.find(KeyOf(s, featureName));
+  auto it = s.handlers.find(View(featureName));
   return it == s.handlers.end() ? 0 : it->second.size();
 }
 
 void ResetFeatureService() {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  s.overrides.Clear();
-  s.handlers.clear();
+  s.overrides = {};  // gives the memory back
+  s.handlers = {};
 }
 
 ScopedCallRecorder::ScopedCallRecorder()

@@ -19,25 +19,15 @@ enum class OverrideDataCategory : std::uint32_t {
 
 // Feature overrides: a named feature answers its override instead of its
 // default. A feature has at most one override, of integer or text kind; a
-// new one replaces the old. Every function here is thread-safe. Names and
-// text values together may take up to 4 GiB; a set beyond that throws
-// std::length_error and leaves the overrides as they were.
+// new one replaces the old. Every function here is thread-safe. A set that
+// runs out of memory throws std::bad_alloc and leaves the overrides as they
+// were.
 KELAPPSUPPORT_EXPORT void SetOverrideData(const UTF8String& featureName, int value,
                                           OverrideDataCategory category);
 KELAPPSUPPORT_EXPORT void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
                                                 OverrideDataCategory category);
 // Drops the feature's override, if any.
 KELAPPSUPPORT_EXPORT void RemoveOverride(const UTF8String& featureName);
-
-// Sizes the service for `count` overrides whose names and text values take
-// `bytes` bytes, those set already included, so that a host about to set
-// many overrides has the room made once: growing as they arrive doubles the
-// storage, and each doubling briefly holds the old and the new. Only a hint:
-// overrides beyond it are still taken, a smaller reservation shrinks
-// nothing, reads answer the same, and ScopedCallRecorder does not record it;
-// ResetFeatureService gives the room back. Throws std::length_error beyond
-// about 4 billion overrides or 4 GiB, std::bad_alloc when memory runs out.
-KELAPPSUPPORT_EXPORT void ReserveOverrides(std::size_t count, std::size_t bytes);
 
 // Has `handler` called with the feature's name each time a read of the
 // feature takes its default value. Handlers run on the reading thread, after
