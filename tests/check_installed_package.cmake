@@ -146,12 +146,16 @@ if(HEADER_CHECK)
   message(STATUS "as C++14: ${refused_count} of ${count} headers refuse with the message")
 endif()
 
+set(link_options)
+if(AS_NEEDED)
+  set(link_options "-DCMAKE_EXE_LINKER_FLAGS=${AS_NEEDED}")
+endif()
 # Configures the project into `build` asking for `version`; the result, the
 # output, in `result_var` and `out_var`.
 function(configure build version result_var out_var)
   execute_process(COMMAND ${CMAKE_COMMAND} -S "${SOURCE}" -B "${build}" -G Ninja
     "-DCMAKE_PREFIX_PATH=${prefix}" "-DCMAKE_CXX_COMPILER=${CXX}" ${CONSUMER_OPTIONS}
-    "-DCMAKE_EXE_LINKER_FLAGS=${AS_NEEDED}"
+    ${link_options}
     ${version}
     RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
   set(${result_var} ${result} PARENT_SCOPE)
