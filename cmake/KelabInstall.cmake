@@ -102,7 +102,7 @@ if(NOT CMAKE_CROSSCOMPILING)
   set(man_page ${PROJECT_BINARY_DIR}/man/kelab.1)
   add_custom_command(OUTPUT ${man_page}
     COMMAND ${CMAKE_COMMAND} -DKELAB=$<TARGET_FILE:kelab> -DVERSION=${PROJECT_VERSION}
-            -DDOCDIR=${CMAKE_INSTALL_FULL_DOCDIR} -DOUTPUT=${man_page}
+            -DDOCDIR=${CMAKE_INSTALL_DOCDIR} -DOUTPUT=${man_page}
             -P ${PROJECT_SOURCE_DIR}/cmake/generate_man_page.cmake
     DEPENDS kelab ${PROJECT_SOURCE_DIR}/cmake/generate_man_page.cmake
     COMMENT "Generating kelab.1 from kelab --help")

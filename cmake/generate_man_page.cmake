@@ -2,7 +2,7 @@
 # for the synopsis and the command list, and `kelab COMMAND --help` for each
 # command it lists, kept as they are (preformatted), so the page says exactly
 # what --help says.
-# Usage: cmake -DKELAB=<kelab> -DVERSION=<x.y.z> -DDOCDIR=<installed doc folder>
+# Usage: cmake -DKELAB=<kelab> -DVERSION=<x.y.z> -DDOCDIR=<doc folder, relative to the prefix>
 #              -DOUTPUT=<kelab.1> -P generate_man_page.cmake
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/KelabHelpCommands.cmake)
@@ -46,5 +46,6 @@ foreach(command IN LISTS commands)
   string(APPEND page ".SS ${command}\n${help}")
 endforeach()
 string(APPEND page ".SH SEE ALSO\n"
-  "${DOCDIR}/kelab.md: the commands, their output, the JSON schema and the exit statuses.\n")
+  "kelab.md in the installed package's \\fI<prefix>/${DOCDIR}\\fR: the commands, their output, "
+  "the JSON schema and the exit statuses.\n")
 file(WRITE "${OUTPUT}" "${page}")
