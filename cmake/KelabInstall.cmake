@@ -105,6 +105,7 @@ if(NOT CMAKE_CROSSCOMPILING)
             -DDOCDIR=${CMAKE_INSTALL_DOCDIR} -DOUTPUT=${man_page}
             -P ${PROJECT_SOURCE_DIR}/cmake/generate_man_page.cmake
     DEPENDS kelab ${PROJECT_SOURCE_DIR}/cmake/generate_man_page.cmake
+            ${PROJECT_SOURCE_DIR}/cmake/KelabHelpCommands.cmake
     COMMENT "Generating kelab.1 from kelab --help")
   add_custom_target(kelab_man_page ALL DEPENDS ${man_page})
   install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
