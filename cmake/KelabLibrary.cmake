@@ -6,8 +6,16 @@
 function(kelab_add_shared_library name)
   add_library(${name} SHARED ${ARGN})
   add_library(kelab::${name} ALIAS ${name})
+  # The public headers include their export header before anything that needs
+  # C++17, so a host compiling them as C++14 without the CMake package (which
+  # raises the standard) reads this line first, not a missing std::string_view.
+  set(language_check [[
+#if (defined(_MSVC_LANG) ? _MSVC_LANG : __cplusplus) < 201703L
+#error "kelabexperiment needs C++17 or later (compile with -std=c++17)"
+#endif]])
   generate_export_header(${name}
-    EXPORT_FILE_NAME ${CMAKE_CURRENT_BINARY_DIR}/include/${name}/${name}_export.h)
+    EXPORT_FILE_NAME ${CMAKE_CURRENT_BINARY_DIR}/include/${name}/${name}_export.h
+    CUSTOM_CONTENT_FROM_VARIABLE language_check)
   target_include_directories(${name} PUBLIC
     $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
     $<BUILD_INTERFACE:${CMAKE_CURRENT_BINARY_DIR}/include>

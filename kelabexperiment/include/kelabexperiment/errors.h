@@ -3,6 +3,9 @@
 // The errors Initialize throws for a user's input, so that a host can tell a
 // bad state file or identifier apart from a failing disk and say which.
 
+// First, so that a host compiling as C++14 is told that C++17 is needed.
+#include "kelabexperiment/kelabexperiment_export.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
