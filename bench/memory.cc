@@ -22,6 +22,7 @@
 
 #include "baselines.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/allocator/memory_recycler.h"
 #include "scratch_folder.h"
 #include "store/experiment_store.h"

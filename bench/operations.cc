@@ -7,6 +7,7 @@
 
 #include "baselines.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/string/conversions.h"
 #include "kelscripting/threads/ui_thread.h"

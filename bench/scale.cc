@@ -18,6 +18,7 @@
 #include <boost/optional.hpp>
 
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/string/conversions.h"
 #include "store/experiment_store.h"
 #include "testsupport/run_process.h"

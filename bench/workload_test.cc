@@ -6,6 +6,7 @@
 
 #include "baselines.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "store/experiment_store.h"
 #include "stream_baselines.h"
 #include "testsupport/printers.h"

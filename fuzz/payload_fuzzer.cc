@@ -5,6 +5,7 @@
 
 #include "fuzz_support.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "store/experiment_store.h"
 #include "store/payload_parsing.h"
 

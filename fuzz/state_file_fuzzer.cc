@@ -4,6 +4,7 @@
 #include "fuzz_support.h"
 #include "kelabexperiment/errors.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "store/experiment_store.h"

@@ -9,6 +9,7 @@
 
 #include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelscripting/engine/script_calls.h"
 #include "kelscripting/factory/script_object_definition_registrar.h"
 #include "kelscripting/script_exception.h"

@@ -4,7 +4,9 @@
 
 #include <gmock/gmock.h>
 
+#include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file_system.h"
 #include "manager/manager_test_support.h"

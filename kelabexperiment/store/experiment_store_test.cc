@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/serialization/json.h"
 #include "store/state_file.h"
 #include "store/store_test_support.h"

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/config/windows_api.h"
 #include "kelcore/filesupport/file_system.h"
 #include "store/experiment_store.h"

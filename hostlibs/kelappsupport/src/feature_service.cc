@@ -10,6 +10,7 @@
 
 #include <boost/unordered/unordered_flat_map.hpp>
 
+#include "feature_service_observer.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_overrides.h"
 #include "kelappsupport/feature/feature_reads.h"
@@ -17,18 +18,13 @@
 
 namespace kelappsupport::feature {
 
-struct ScopedCallRecorder::Log {
-  kelcore::threads::Mutex mutex;
-  std::vector<FeatureCall> calls KEL_GUARDED_BY(mutex);
-};
-
 namespace {
 
-using kelcore::string::ToStd;
 using kelcore::string::View;
 using kelcore::threads::Mutex;
 using kelcore::threads::MutexLock;
 
+using internal::CallKind;
 using Handler = std::function<void(UTF8String)>;
 
 // Looks names up as they come (a UTF8String's bytes), without building a key.
@@ -53,9 +49,7 @@ struct Service {
   ByName<Override> overrides KEL_GUARDED_BY(mutex);
   ByName<std::vector<Handler>> handlers KEL_GUARDED_BY(mutex);
   unsigned int nextRegistration KEL_GUARDED_BY(mutex) = 1;
-  std::shared_ptr<ScopedCallRecorder::Log> recorder KEL_GUARDED_BY(mutex);
-  // Sets left before they fail, while a ScopedSetFailure lives.
-  std::optional<std::size_t> setsBeforeFailure KEL_GUARDED_BY(mutex);
+  internal::ServiceObserver* observer KEL_GUARDED_BY(mutex) = nullptr;
 };
 
 Service& TheService() {
@@ -74,20 +68,17 @@ void Set(Service& s, const UTF8String& name, std::variant<int, std::string> valu
   }
 }
 
-// Records the call that `make` builds, only while a recorder listens.
-template <typename MakeCall>
-void Record(Service& s, MakeCall&& make) KEL_REQUIRES(s.mutex) {
-  if (!s.recorder) return;
-  FeatureCall call = make();
-  MutexLock lock(&s.recorder->mutex);
-  s.recorder->calls.push_back(std::move(call));
+// Tells the observer, when there is one, of a call.
+void Tell(Service& s, CallKind kind, const UTF8String& name,
+          const std::variant<std::monostate, int, std::string_view>& value = {},
+          OverrideDataCategory category = OverrideDataCategory::kUnspecified)
+    KEL_REQUIRES(s.mutex) {
+  if (s.observer) s.observer->Called(kind, View(name), value, category);
 }
 
-// Throws when a ScopedSetFailure says this set fails.
-void CountSet(Service& s) KEL_REQUIRES(s.mutex) {
-  if (!s.setsBeforeFailure) return;
-  if (*s.setsBeforeFailure == 0) throw std::bad_alloc();
-  --*s.setsBeforeFailure;
+// Lets the observer refuse a set before anything changes.
+void BeforeSet(Service& s) KEL_REQUIRES(s.mutex) {
+  if (s.observer) s.observer->BeforeSet();
 }
 
 // Runs the feature's handlers after a read took its default.
@@ -98,7 +89,7 @@ void DefaultTaken(const UTF8String& name) {
     MutexLock lock(&s.mutex);
     auto it = s.handlers.find(View(name));
     if (it != s.handlers.end()) handlers = it->second;
-    Record(s, [&] { return FeatureCall{FeatureCall::Kind::kDefaultTaken, ToStd(name), {}}; });
+    Tell(s, CallKind::kDefaultTaken, name);
   }
   for (const Handler& handler : handlers) handler(name);
 }
@@ -118,36 +109,23 @@ auto FindOverride(const UTF8String& name) -> std::optional<decltype(ReadValue(St
   return std::nullopt;
 }
 
-// Puts a scope's setting in place and returns the one it replaces, for the
-// scope to put back.
-template <typename Setting>
-Setting SwapSetting(Setting Service::*setting, Setting value) {
-  Service& s = TheService();
-  MutexLock lock(&s.mutex);
-  return std::exchange(s.*setting, std::move(value));
-}
-
 }  // namespace
 
 void SetOverrideData(const UTF8String& featureName, int value, OverrideDataCategory category) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  CountSet(s);
+  BeforeSet(s);
   Set(s, featureName, value, category);
-  Record(s, [&] {
-    return FeatureCall{FeatureCall::Kind::kSetInt, ToStd(featureName), value, category};
-  });
+  Tell(s, CallKind::kSetInt, featureName, value, category);
 }
 
 void SetOverrideStringData(const UTF8String& featureName, UTF8String value,
                            OverrideDataCategory category) {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
-  CountSet(s);
-  Record(s, [&] {
-    return FeatureCall{FeatureCall::Kind::kSetString, ToStd(featureName), ToStd(value), category};
-  });
+  BeforeSet(s);
   Set(s, featureName, std::string(View(value)), category);
+  Tell(s, CallKind::kSetString, featureName, View(value), category);
 }
 
 void RemoveOverride(const UTF8String& featureName) {
@@ -156,7 +134,7 @@ void RemoveOverride(const UTF8String& featureName) {
   if (const auto it = s.overrides.find(View(featureName)); it != s.overrides.end()) {
     s.overrides.erase(it);
   }
-  Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRemove, ToStd(featureName), {}}; });
+  Tell(s, CallKind::kRemove, featureName);
 }
 
 unsigned int RegisterDefaultValueTakenNotification(const UTF8String& featureName,
@@ -164,7 +142,7 @@ unsigned int RegisterDefaultValueTakenNotification(const UTF8String& featureName
   Service& s = TheService();
   MutexLock lock(&s.mutex);
   s.handlers[std::string(View(featureName))].push_back(std::move(handler));
-  Record(s, [&] { return FeatureCall{FeatureCall::Kind::kRegister, ToStd(featureName), {}}; });
+  Tell(s, CallKind::kRegister, featureName);
   const unsigned int number = s.nextRegistration++;
   if (s.nextRegistration == 0) s.nextRegistration = 1;
   return number;
@@ -202,26 +180,20 @@ std::size_t CountNotifications(const UTF8String& featureName) {
   return it == s.handlers.end() ? 0 : it->second.size();
 }
 
-void ResetFeatureService() {
+namespace internal {
+
+ServiceObserver* SwapObserver(ServiceObserver* observer) {
+  Service& s = TheService();
+  MutexLock lock(&s.mutex);
+  return std::exchange(s.observer, observer);
+}
+
+void ResetService() {
   Service& s = TheService();
   MutexLock lock(&s.mutex);
   s.overrides = {};  // gives the memory back
   s.handlers = {};
 }
 
-ScopedCallRecorder::ScopedCallRecorder()
-    : log_(std::make_shared<Log>()), previous_(SwapSetting(&Service::recorder, log_)) {}
-
-ScopedCallRecorder::~ScopedCallRecorder() { SwapSetting(&Service::recorder, previous_); }
-
-std::vector<FeatureCall> ScopedCallRecorder::Calls() const {
-  MutexLock lock(&log_->mutex);
-  return log_->calls;
-}
-
-ScopedSetFailure::ScopedSetFailure(std::size_t setsBeforeFailure)
-    : previous_(SwapSetting(&Service::setsBeforeFailure, std::optional(setsBeforeFailure))) {}
-
-ScopedSetFailure::~ScopedSetFailure() { SwapSetting(&Service::setsBeforeFailure, previous_); }
-
+}  // namespace internal
 }  // namespace kelappsupport::feature

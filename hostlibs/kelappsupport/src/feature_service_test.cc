@@ -8,6 +8,7 @@
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_overrides.h"
 #include "kelappsupport/feature/feature_reads.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 
 namespace kelappsupport::feature {
 namespace {

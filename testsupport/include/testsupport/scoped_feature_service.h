@@ -1,6 +1,6 @@
 #pragma once
 
-#include "kelappsupport/feature/feature_inspection.h"
+#include "kelappsupport/testing/feature_service_testing.h"
 
 namespace testsupport {
 
