@@ -64,9 +64,10 @@ TEST_F(ManagerTest, InitializeWithdrawsThenLoadsThenWatchesInHandleOrder) {
 }
 
 // Whatever makes Initialize fail, the manager keeps no store (not the
-// previous user's either), leaves what is on disk alone, and an update
-// meanwhile only sets the flags.
+// previous user's either, nor its overrides), leaves what is on disk alone,
+// and an update meanwhile only sets the flags.
 TEST_F(ManagerTest, AFailedInitializeLeavesNoStoreAndWritesNothing) {
+  WriteStateFile("previous", R"({"PrevExp":"{\"variation\":\"challenger\"}"})");
   WriteStateFile("broken", "[1,2]");
   std::filesystem::create_directories(StateFile("folder"));  // where the file belongs
   std::filesystem::create_directories(docs_ / "blocked");
@@ -87,6 +88,7 @@ TEST_F(ManagerTest, AFailedInitializeLeavesNoStoreAndWritesNothing) {
     EXPECT_THAT(testsupport::ErrorOf<std::exception>([&] { Initialize(failure.user); }),
                 HasSubstr(failure.message));
     EXPECT_EQ(Records(), nullptr) << failure.user;
+    EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << failure.user;
   }
   Update(kDefaultTaken, "X");
   EXPECT_TRUE(manager_.UpdateReceived());
@@ -97,7 +99,6 @@ TEST_F(ManagerTest, AFailedInitializeLeavesNoStoreAndWritesNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(docs_ / "Users"),
                           std::filesystem::directory_iterator()),
             3);  // "previous", "broken" and "folder": none for a rejected user
-  EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
 }
 
 TEST_F(ManagerTest, UpdateFlagsSwitchToForcingAndStayThereUntilInitialize) {
