@@ -55,8 +55,10 @@ Args With(Args args, const Args& more) {
 
 class KelabCliTest : public ::testing::Test {
  protected:
-  ProcessResult Kelab(const Args& args, bool mergeErrors = false) {
-    return testsupport::RunProcess(With({KELAB_PATH}, args), scratch_, mergeErrors);
+  // kelab with `args`; with `program` false, args[0] is the program to run.
+  ProcessResult Kelab(const Args& args, bool mergeErrors = false, bool program = true) {
+    return testsupport::RunProcess(program ? With({KELAB_PATH}, args) : args, scratch_,
+                                   mergeErrors);
   }
   // `command` for `user` under the documents folder, then `more`.
   ProcessResult Kelab(const std::string& command, const std::string& user, const Args& more = {}) {
@@ -107,8 +109,9 @@ TEST_F(KelabCliTest, ShowAndCheckReadAStateFileAsTheLibraryDoes) {
                                          R"(","user":null)" + assignments));
   }
 
-  // A missing file is what the library reads as no assignments: the same
-  // answer from both commands, by user or by path.
+  // A missing file in a user's folder is what the library reads as no
+  // assignments: the same answer from both commands, by user or by path.
+  std::filesystem::create_directories(StateFile("nobody").parent_path());
   const std::string missing = StatePath("nobody");
   for (const Args& args : {Args{"show", "--docs", Docs(), "--user", "nobody"},
                            Args{"check", "--docs", Docs(), "--user", "nobody"},
@@ -120,7 +123,7 @@ TEST_F(KelabCliTest, ShowAndCheckReadAStateFileAsTheLibraryDoes) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr(R"(,"exists":false,"assignments":[]})"));
   }
-  EXPECT_FALSE(std::filesystem::exists(StateFile("nobody").parent_path()));
+  EXPECT_TRUE(std::filesystem::is_empty(StateFile("nobody").parent_path()));
 }
 
 TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) {
@@ -320,6 +323,179 @@ TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneLineThatNamesTheProblem) {
   EXPECT_THAT(r.out, HasSubstr("Examples:"));
 }
 
+TEST_F(KelabCliTest, WhatIsNotThereIsAnErrorOfItsOwnThatNamesTheClosest) {
+  WriteState("alice", kState);
+  std::filesystem::create_directories(StateFile("bob").parent_path());  // a folder, no file yet
+  testsupport::WriteAll(docs_.path() / "plain", "");
+  const std::string docs = Docs();
+  const std::string typo = (docs_.path() / "dcos").u8string();
+  const std::string plain = (docs_.path() / "plain").u8string();
+  const std::string aliceFile = StatePath("alice");
+  const Args setChallenger{"--variation", "challenger"};
+  const struct {
+    Args args;
+    std::string said;  // the error line, after "kelab: error: "
+  } cases[] = {
+      {{"show", "--docs", typo, "--user", "alice"},
+       "documents folder '" + typo + "' does not exist"},
+      {{"users", "--docs", typo}, "documents folder '" + typo + "' does not exist"},
+      {{"users", "--docs", plain}, "documents folder '" + plain + "' is not a folder"},
+      {{"check", "--file", (docs_.path() / "nope" / "ABExperiment").u8string()},
+       "the folder of --file '" + (docs_.path() / "nope").u8string() + "' does not exist"},
+      {{"show", "--docs", docs, "--user", "alcie"},
+       "user 'alcie' has no folder in " + (docs_.path() / "Users").u8string() +
+           "; did you mean 'alice'?"},
+      {{"reset", "--docs", docs, "--user", "bbo"},
+       "user 'bbo' has no folder in " + (docs_.path() / "Users").u8string() +
+           "; did you mean 'bob'?"},
+      {{"remove", "--docs", docs, "--user", "alice", "--experiment", "chekout"},
+       "no record of 'chekout' in " + aliceFile + "; did you mean 'checkout'?"},
+      {{"remove", "--docs", docs, "--user", "alice", "--experiment", "x"},
+       "no record of 'x' in " + aliceFile + "; did you mean 'checkout'?"},
+      {{"remove", "--docs", docs, "--user", "alice", "--experiment", "checkboardin"},
+       "no record of 'checkboardin' in " + aliceFile +
+           "; did you mean 'checkout' or 'onboarding'?"},
+      {{"remove", "--docs", docs, "--user", "bob", "--experiment", "checkout"},
+       "no record of 'checkout' in " + StatePath("bob") + "; there are none"},
+      {With({"set", "--docs", docs, "--user", "alice", "--experiment", "onbording"}, setChallenger),
+       "no record of 'onbording' in " + aliceFile +
+           "; did you mean 'onboarding'? (--create makes it)"},
+      {With({"set", "--docs", docs, "--user", "hnak", "--experiment", "checkout"}, setChallenger),
+       "user 'hnak' has no folder in " + (docs_.path() / "Users").u8string() +
+           "; did you mean 'bob'? (--create makes it)"},
+      {With({"set", "--docs", typo, "--user", "alice", "--experiment", "checkout"}, setChallenger),
+       "documents folder '" + typo + "' does not exist (--create makes it)"},
+  };
+  for (const auto& c : cases) {
+    ProcessResult r = Kelab(c.args);
+    EXPECT_EQ(r.status, 3) << c.args[0] << ": " << r.err;
+    EXPECT_THAT(r.err, HasSubstr("kelab: error: " + c.said + "\n")) << c.args[0];
+    r = Kelab(With(c.args, {"--json"}));
+    EXPECT_EQ(r.out.rfind(R"({"schema":1,"command":")" + c.args[0] +
+                              R"(","exitCode":3,"error":{"kind":"missing","message":")",
+                          0),
+              0u)
+        << r.out;
+  }
+  // Nothing was created or changed: no backup, no temporary (the lock file
+  // is the library's, and stays as after any save).
+  EXPECT_FALSE(std::filesystem::exists(typo));
+  EXPECT_EQ(testsupport::ReadAll(StateFile("alice")), kState);
+  for (const auto& entry : std::filesystem::directory_iterator(StateFile("alice").parent_path())) {
+    EXPECT_THAT(entry.path().filename().u8string(),
+                ::testing::AnyOf("ABExperiment", "ABExperiment.lock"));
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(StateFile("bob").parent_path()));
+
+  // --create is what makes a new user, documents folder or record.
+  ProcessResult r = Kelab(With(
+      {"set", "--docs", typo, "--user", "hnak", "--experiment", "e", "--create"}, setChallenger));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(Kelab({"show", "--docs", typo, "--user", "hnak"}).out,
+              HasSubstr("  e           challenger (1)  none\n"));
+}
+
+TEST_F(KelabCliTest, ValuesThatAreOptionsAndJsonVersionAreAsDocumented) {
+  WriteState("alice", kState);
+  const struct {
+    Args args;
+    int status;
+    std::string out;  // standard output, whole
+  } cases[] = {
+      {{"show", "--docs", Docs(), "--user", "--json"},
+       2,
+       R"x({"schema":1,"command":"show","exitCode":2,"error":{"kind":"usage","message":)x"
+       R"x("--user needs a value, and '--json' is an option (for a value of that text, write )x"
+       R"x(--user=--json)","path":null,"member":null,"offset":null,"reason":null}})x"
+       "\n"},
+      {{"set", "--user", "alice", "--experiment", "e", "--variation", "--create", "--docs", Docs()},
+       2,
+       ""},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = Kelab(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.back() << ": " << r.err;
+    EXPECT_EQ(r.out, c.out);
+    if (c.status == 2) {
+      EXPECT_THAT(r.err, HasSubstr(" needs a value, and '--"));
+    }
+  }
+  EXPECT_EQ(testsupport::ReadAll(StateFile("alice")), kState);
+
+  // --json --version: the release that --version prints, as JSON.
+  const std::string text = Kelab({"--version"}).out;
+  ASSERT_EQ(text.rfind("kelab 0.", 0), 0u) << text;
+  const ProcessResult r = Kelab({"--json", "--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, R"({"schema":1,"command":null,"exitCode":0,"error":null,"version":")" +
+                       text.substr(6, text.size() - 7) + "\"}\n");
+}
+
+#ifndef _WIN32  // argument bytes reach a Windows program as UTF-16; /dev/full and a closed
+                // descriptor are POSIX
+
+TEST_F(KelabCliTest, EveryTextArgumentMustBeUtf8) {
+  const std::string bad = "e\xFF";
+  for (const Args& args :
+       {Args{"--experiment", bad}, Args{"--messaging", bad}, Args{"--read", bad + "_variation"},
+        Args{"--debug-entry", bad + "=1"}, Args{"--device-type", bad}, Args{"--store-type", bad}}) {
+    const ProcessResult r = Kelab("run", "u", args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_THAT(r.err, HasSubstr(args[0] + ": the text is not valid UTF-8")) << args[0];
+  }
+  const ProcessResult r = Kelab("remove", "u", {"--experiment", bad});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(std::filesystem::is_empty(docs_.path()));
+}
+
+TEST_F(KelabCliTest, OutputThatCannotBeWrittenIsAFailure) {
+  WriteState("alice", kState);
+  const std::string docs = Docs();
+  const struct {
+    const char* redirect;  // of the shell that starts kelab
+    Args args;
+    int status;
+    std::string said;
+  } cases[] = {
+      {">/dev/full", {"show", "--docs", docs, "--user", "alice"}, 1, ": No space left on device"},
+      {">/dev/full", {"show", "--docs", docs, "--user", "alice", "--json"}, 1, ""},
+      {">/dev/full", {"users", "--docs", docs, "--json"}, 1, ""},
+      {">/dev/full", {"--help"}, 1, ""},
+      {">/dev/full", {"show", "--help"}, 1, ""},
+      {">/dev/full", {"--json", "--version"}, 1, ""},
+      // The failure's own status stands, and both lines are written.
+      {">/dev/full", {"bogus", "--json"}, 2, ""},
+      {">&-", {"show", "--docs", docs, "--user", "alice", "--json"}, 1, ""},
+      {">&-", {"check", "--docs", docs, "--user", "alice"}, 1, ""},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r =
+        Kelab(With({"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.redirect, KELAB_PATH},
+                   c.args),
+              false, false);
+    EXPECT_EQ(r.status, c.status) << c.redirect << " " << c.args[0] << ": " << r.err;
+    EXPECT_THAT(r.err, HasSubstr("kelab: error: cannot write standard output" + c.said))
+        << c.args[0];
+  }
+  // A change that was made while its report could not be written: exit 1, the change kept.
+  ProcessResult r = Kelab({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", KELAB_PATH, "reset",
+                           "--docs", docs, "--user", "alice"},
+                          false, false);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(testsupport::ReadAll(StateFile("alice")), "{}");
+  // A closed standard output is not reused for the files kelab opens.
+  r = Kelab({"/bin/sh", "-c", "exec \"$0\" \"$@\" >&-", KELAB_PATH, "set", "--docs", docs, "--user",
+             "alice", "--experiment", "e", "--variation", "challenger", "--create"},
+            false, false);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(
+      testsupport::ReadAll(StateFile("alice")),
+      R"({"e":"{\"campaignId\":\"\",\"challengerType\":\"none\",\"variation\":\"challenger\",)"
+      R"(\"variationId\":\"\"}"})");
+}
+
+#endif
+
 TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABackup) {
   // A documents folder and a user outside ASCII and outside the BMP.
   const std::string docs = (docs_.path() / std::filesystem::u8path("d\xC3\xB6k\xC3\xBC"
@@ -351,18 +527,16 @@ TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABack
   } steps[] = {
       // A new user: folders and file created, nothing to back up.
       {{"set", "--experiment", "checkout", "--variation", "challenger", "--challenger-type", "copy",
-        "--variation-id", "b", "--campaign-id", "4711"},
+        "--variation-id", "b", "--campaign-id", "4711", "--create"},
        head + challenger + R"(],"changed":true,"backup":null)"},
       // Texts not given are kept.
       {{"set", "--experiment", "checkout", "--variation", "FORCED_CONTROL"},
        head + forced + "],\"changed\":true" + backup},
       {{"set", "--experiment", "checkout", "--variation", "forced_control"},
        head + forced + R"(],"changed":false,"backup":null)"},
-      {{"set", "--experiment", "onboarding", "--variation", "disqualified"},
+      {{"set", "--experiment", "onboarding", "--variation", "disqualified", "--create"},
        head + forced + "," + onboarding + "],\"changed\":true" + backup},
       {{"remove", "--experiment", "checkout"}, head + onboarding + "],\"changed\":true" + backup},
-      {{"remove", "--experiment", "checkout"},
-       head + onboarding + R"(],"changed":false,"backup":null)"},
       {{"reset"}, head + "],\"changed\":true" + backup},
       {{"reset"}, head + R"(],"changed":false,"backup":null)"},
   };
@@ -390,7 +564,7 @@ TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABack
 
   // The text form, and the folders and user working for every command.
   ProcessResult r = Kelab({"set", "--docs", docs, "--user", user, "--experiment", "checkout",
-                           "--variation", "challenger"});
+                           "--variation", "challenger", "--create"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Set checkout in " + file + ".\nThe previous file is kept as " + file +
                        ".bak.\nStored assignments now:\n"
@@ -426,7 +600,12 @@ TEST_F(KelabCliTest, UsersListsTheUsersWithAStateFile) {
   WriteState("alice", kState);
   WriteState("broken", "[]");
   std::filesystem::create_directories(docs_.path() / "Users" / "nofile");
-  ASSERT_EQ(Kelab("set", kWideName, {"--experiment", "e", "--variation", "challenger"}).status, 0);
+#ifndef _WIN32              // Windows cannot make a folder of that name
+  WriteState("CON", "{}");  // a folder name the library refuses is no user
+#endif
+  ASSERT_EQ(Kelab("set", kWideName, {"--experiment", "e", "--variation", "challenger", "--create"})
+                .status,
+            0);
 
   ProcessResult r = Kelab({"users", "--docs", Docs()});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -473,6 +652,19 @@ TEST_F(KelabCliTest, NamesAreEscapedForTheTerminalAndColumnsCountCodePoints) {
   // JSON carries the exact text.
   r = Kelab("show", "esc", {"--json"});
   EXPECT_THAT(r.out, HasSubstr(R"("experiment":"e\u001b[2J")"));
+
+  // Error lines keep valid non-ASCII text as it is, and escape only what a
+  // terminal would act on, also where the library's message escaped it.
+  r = Kelab("show", "Jos\xC3\xA9.");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.err, HasSubstr("user identifier \"Jos\xC3\xA9.\" cannot be used"));
+  r = Kelab("show", "a\x01" + std::string(kWideName));
+  EXPECT_THAT(r.err, HasSubstr("user identifier \"a\\x01" + std::string(kWideName) + "\""));
+  WriteState(kWideName, "[]");
+  r = Kelab("check", kWideName);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err,
+              HasSubstr("kelab: error: state file '" + StatePath(kWideName) + "' at byte 0"));
 }
 
 }  // namespace

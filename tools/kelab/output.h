@@ -20,6 +20,11 @@ namespace kelab {
 std::string Printable(std::string_view utf8);
 std::string Printable(const kelcore::UTF8String& utf8);
 
+// A message of the library's, which escapes every byte outside printable
+// ASCII and the backslash as \xNN, as Printable would show it: valid
+// non-ASCII text comes out as it is.
+std::string LibraryMessage(std::string_view escaped);
+
 // How many columns `text` takes: its code points (each byte of ill-formed
 // UTF-8 counts as one).
 std::size_t Columns(std::string_view text);
@@ -32,6 +37,11 @@ void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
 // Writes `line` and a newline to standard error after flushing standard
 // output, so that an error never comes out before the output it follows.
 void PrintErrorLine(const std::string& line);
+
+// Flushes standard output and returns `status`, or 1 with an error line when
+// standard output could not be written (full, closed): output that did not
+// arrive never passes for success. A failure's own status stands.
+int FinishStandardOutput(int status);
 
 // The version of the --json output's schema (docs/kelab.md).
 inline constexpr int kJsonSchemaVersion = 1;

@@ -19,6 +19,7 @@ void AddReadCommand(CLI::App& app, const std::string& name, const std::string& d
   AddJsonFlag(*command, *json);
   command->callback([name, location, json, text = std::move(text)] {
     const std::string path = location->StateFile();
+    location->RequireFolders();
     const bool exists = KindOf(path) != kelcore::filesupport::PathKind::kMissing;
     const auto records = ReadRecords(path);
     if (*json) {

@@ -8,6 +8,7 @@
 #include "kelcore/string/conversions.h"
 #include "output.h"
 #include "run_session.h"
+#include "text_validator.h"
 
 namespace kelab {
 namespace {
@@ -147,16 +148,24 @@ void AddRunCommand(CLI::App& app) {
   o->location.AddOptions(*command, false);
   command->get_option("--user")->required();
   command->add_option("--device-type", o->deviceType, "Device type passed to initialize")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kUtf8Text);
   command->add_option("--store-type", o->storeType, "Store type passed to initialize")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kUtf8Text);
   command->add_flag("--free-user", o->freeUser, "Pass freeUser = true to initialize");
-  command->add_option("--experiment", o->experiments, "Register an experiment (repeatable)");
-  command->add_option("--messaging", o->messaging, "Register an in-app message (repeatable)");
-  command->add_option("--debug-entry", o->debugEntries,
-                      "Set a debug-database entry KEY=VALUE before the library reads it");
-  command->add_option("--read", o->reads,
-                      "Read a feature after initialize (repeatable); *_variation as integer");
+  command->add_option("--experiment", o->experiments, "Register an experiment (repeatable)")
+      ->check(kUtf8Text);
+  command->add_option("--messaging", o->messaging, "Register an in-app message (repeatable)")
+      ->check(kUtf8Text);
+  command
+      ->add_option("--debug-entry", o->debugEntries,
+                   "Set a debug-database entry KEY=VALUE before the library reads it")
+      ->check(kUtf8Text);
+  command
+      ->add_option("--read", o->reads,
+                   "Read a feature after initialize (repeatable); *_variation as integer")
+      ->check(kUtf8Text);
   command->add_flag("--dry-run", o->dryRun, "Write nothing; report what would be recorded");
   AddJsonFlag(*command, o->json);
   command->callback([o] { Run(*o); });

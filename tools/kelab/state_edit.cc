@@ -1,6 +1,7 @@
 #include "state_edit.h"
 
 #include <iostream>
+#include <vector>
 
 #include "assignment_table.h"
 #include "kelcore/string/conversions.h"
@@ -9,16 +10,34 @@
 
 namespace kelab {
 
+MissingError NoRecord(const std::string& experiment, const kelabexperiment::RecordMap& records,
+                      const std::string& path) {
+  std::vector<std::string> stored;
+  for (const auto& record : records) stored.push_back(kelcore::string::ToStd(record.first));
+  return MissingError("no record of '" + Printable(experiment) + "' in " + Printable(path) +
+                      ClosestNames(experiment, stored));
+}
+
 void RunStateEdit(const StateEditRequest& request) {
   const std::string path = request.location.StateFile();
   const kelcore::UTF8String statePath = kelcore::string::FromStd(path);
   kelabexperiment::StateFileEdit edit;
-  // A missing file holds no records: with nothing to change, nothing is
-  // locked or created. (Another process that creates the file meanwhile
-  // comes after this edit.)
-  if (request.createsFile || KindOf(path) != kelcore::filesupport::PathKind::kMissing) {
-    if (request.createsFile) request.location.CreateUserFolder();
-    edit = kelabexperiment::EditStateFile(statePath, request.unreadable, request.change);
+  try {
+    if (request.create) {
+      request.location.CreateUserFolder();
+    } else {
+      request.location.RequireFolders();
+    }
+    // A missing file holds no records: when the change finds nothing to
+    // change there (or throws), nothing is locked or created. The change
+    // only edits the map it is given, so running it twice is harmless.
+    kelabexperiment::RecordMap none;
+    if (request.create || KindOf(path) != kelcore::filesupport::PathKind::kMissing ||
+        request.change(none)) {
+      edit = kelabexperiment::EditStateFile(statePath, request.unreadable, request.change);
+    }
+  } catch (const MissingError& e) {
+    throw MissingError(e.what() + request.missingHint);
   }
   const std::string backup = kelcore::string::ToStd(kelabexperiment::BackupPath(statePath));
   if (request.json) {
