@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
 #include <vector>
 
 #include "testsupport/run_process.h"
@@ -51,6 +53,19 @@ bool Contains(const std::string& text, const std::string& part) {
 Args With(Args args, const Args& more) {
   args.insert(args.end(), more.begin(), more.end());
   return args;
+}
+
+// The backup files beside a state file, oldest first, with their content.
+std::vector<std::pair<std::string, std::string>> BackupFiles(const std::filesystem::path& state) {
+  std::vector<std::pair<std::string, std::string>> backups;
+  for (const auto& entry : std::filesystem::directory_iterator(state.parent_path())) {
+    const std::string name = entry.path().filename().u8string();
+    if (name.rfind("ABExperiment.bak-", 0) == 0) {
+      backups.emplace_back(name, testsupport::ReadAll(entry.path()));
+    }
+  }
+  std::sort(backups.begin(), backups.end());
+  return backups;
 }
 
 class KelabCliTest : public ::testing::Test {
@@ -156,7 +171,7 @@ TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) 
       EXPECT_EQ(r.err, first) << command[0];
     }
     EXPECT_EQ(testsupport::ReadAll(StateFile("bad")), text);
-    EXPECT_FALSE(std::filesystem::exists(StateFile("bad").u8string() + ".bak"));
+    EXPECT_TRUE(BackupFiles(StateFile("bad")).empty());
   }
 
   // With --json the same error is an object on standard output.
@@ -281,7 +296,9 @@ TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneLineThatNamesTheProblem) {
     Args args;
     std::string said;
   } cases[] = {
-      {{}, "a command is required: users, show, check, run, set, remove, reset"},
+      {{},
+       "a command is required: users, show, check, run, set, remove, reset, backups, diff, "
+       "restore"},
       {{"bogus"}, "unknown command 'bogus'"},
       {{"show"}, "--user or --file is required"},
       {{"show", "--user", "a", "--file", "b"}, "--user excludes --file"},
@@ -315,7 +332,8 @@ TEST_F(KelabCliTest, BadUsageExitsWithTwoAndOneLineThatNamesTheProblem) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, R"({"schema":1,"command":null,"exitCode":2,"error":{"kind":"usage",)"
                    R"("message":"unknown command 'bogus'; the commands are users, show, check, )"
-                   R"(run, set, remove, reset","path":null,"member":null,"offset":null,)"
+                   R"(run, set, remove, reset, backups, diff, restore","path":null,"member":null,)"
+                   R"("offset":null,)"
                    R"("reason":null}})"
                    "\n");
   r = Kelab({"show", "--help"});
@@ -511,7 +529,7 @@ TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABack
   };
   const std::string head = R"("stateFile":")" + Json(file) + R"(","user":")" + user +
                            R"(","exists":true,"assignments":[)";
-  const std::string backup = R"(,"backup":")" + Json(file) + R"(.bak")";
+  const std::string backup = R"(,"backup":")" + Json(file) + ".bak-";  // then sequence, time
   const std::string challenger =
       R"({"experiment":"checkout","variation":"challenger","variationValue":1,)"
       R"("challengerType":"copy","variationId":"b","campaignId":"4711"})";
@@ -544,18 +562,27 @@ TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABack
   for (const auto& step : steps) {
     ProcessResult r = kelab(step.args);
     ASSERT_EQ(r.status, 0) << step.args[0] << ": " << r.err;
-    EXPECT_EQ(r.out, Result(step.args[0], step.json)) << step.args[0];
+    const std::string expected = Result(step.args[0], step.json);
+    if (Contains(step.json, ".bak-")) {
+      EXPECT_EQ(r.out.rfind(expected.substr(0, expected.size() - 2), 0), 0u) << r.out;
+    } else {
+      EXPECT_EQ(r.out, expected) << step.args[0];
+    }
     // The backup holds the file as it was before the last change.
     const std::string now =
         step.json.substr(step.json.find(R"(,"exists")"),
                          step.json.find(R"(,"changed")") - step.json.find(R"(,"exists")")) +
         "}";
     if (Contains(step.json, "\"changed\":true")) {
-      r = Kelab({"show", "--json", "--file", file + ".bak"});
+      const auto backups = BackupFiles(std::filesystem::u8path(file));
       if (Contains(step.json, "\"backup\":null")) {
-        EXPECT_THAT(r.out, HasSubstr(R"(,"exists":false,)"));
+        EXPECT_TRUE(backups.empty());
       } else {
-        EXPECT_THAT(r.out, HasSubstr(previous)) << step.args[0];
+        ASSERT_FALSE(backups.empty());
+        const std::string newest =
+            (std::filesystem::u8path(file).parent_path() / backups.back().first).u8string();
+        EXPECT_THAT(Kelab({"show", "--json", "--file", newest}).out, HasSubstr(previous))
+            << step.args[0];
       }
       previous = now;
     }
@@ -566,10 +593,14 @@ TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABack
   ProcessResult r = Kelab({"set", "--docs", docs, "--user", user, "--experiment", "checkout",
                            "--variation", "challenger", "--create"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "Set checkout in " + file + ".\nThe previous file is kept as " + file +
-                       ".bak.\nStored assignments now:\n"
-                       "  EXPERIMENT  VARIATION       CHALLENGER TYPE  VARIATION ID  CAMPAIGN ID\n"
-                       "  checkout    challenger (1)  none\n");
+  EXPECT_EQ(r.out.rfind(
+                "Set checkout in " + file + ".\nThe previous file is kept as " + file + ".bak-", 0),
+            0u)
+      << r.out;
+  EXPECT_THAT(r.out, HasSubstr("Z.\nStored assignments now:\n"
+                               "  EXPERIMENT  VARIATION       CHALLENGER TYPE  VARIATION ID  "
+                               "CAMPAIGN ID\n"
+                               "  checkout    challenger (1)  none\n"));
   r = Kelab({"run", "--docs", docs, "--user", user, "--experiment", "checkout", "--read",
              "checkout_variation"});
   EXPECT_THAT(r.out, HasSubstr("checkout_variation = 1  (override)")) << r.err;
@@ -579,13 +610,159 @@ TEST_F(KelabCliTest, SetRemoveAndResetChangeTheFileThroughTheLibraryKeepingABack
   EXPECT_THAT(r.out, HasSubstr("  " + user + "  1\n")) << r.err;
 }
 
-TEST_F(KelabCliTest, ResetRepairsAMalformedFileAndKeepsItTwice) {
+TEST_F(KelabCliTest, EveryChangeKeepsABackupRotatedOnlyAfterItSucceeded) {
+  const std::regex name("ABExperiment\\.bak-[0-9]{6}-20[0-9]{6}T[0-9]{6}Z");
+  std::vector<std::string> before;  // the file before each change
+  for (int i = 1; i <= 7; ++i) {
+    before.push_back(std::filesystem::exists(StateFile("u")) ? testsupport::ReadAll(StateFile("u"))
+                                                             : "");
+    const ProcessResult r = Kelab("set", "u",
+                                  {"--experiment", "e" + std::to_string(i), "--variation",
+                                   "challenger", "--create", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto backups = BackupFiles(StateFile("u"));
+    // The first change had no file to keep; then one a change, five at most.
+    ASSERT_EQ(backups.size(), std::min(i - 1, 5)) << i;
+    if (i == 1) {
+      EXPECT_THAT(r.out, HasSubstr(R"("backup":null)"));
+      continue;
+    }
+    EXPECT_THAT(r.out, HasSubstr(R"("backup":")" + Json(StatePath("u")) + ".bak-"));
+    for (const auto& [file, text] : backups) EXPECT_TRUE(std::regex_match(file, name)) << file;
+    for (std::size_t b = 0; b < backups.size(); ++b) {  // the newest five, in order
+      EXPECT_EQ(backups[b].second, before[before.size() - backups.size() + b]) << i << " " << b;
+    }
+  }
+
+  // A change that fails (the result would be over the size limit) leaves
+  // the file and every backup as they were.
+  const std::string large =
+      R"({"big":"{\"variationId\":\")" + std::string(64 * 1024 * 1024 - 700, 'x') + R"(\"}"})";
+  testsupport::WriteAll(StateFile("u"), large);
+  const auto kept = BackupFiles(StateFile("u"));
+  ProcessResult r = Kelab("set", "u",
+                          {"--experiment", "more", "--variation", "challenger", "--create",
+                           "--variation-id", std::string(1000, 'x')});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("limit"));
+  EXPECT_TRUE(BackupFiles(StateFile("u")) == kept);  // not printed: 64 MiB
+  EXPECT_EQ(std::filesystem::file_size(StateFile("u")), large.size());
+
+  // reset of a file over the limit moves it aside (a rename: no copy, and
+  // no backup generation that rotation could remove).
+  std::filesystem::resize_file(StateFile("u"), std::uintmax_t{64} * 1024 * 1024 + 1);
+  r = Kelab("reset", "u", {"--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out,
+              HasSubstr(R"("changed":true,"backup":")" + Json(StatePath("u")) + ".unreadable-"));
+  EXPECT_TRUE(BackupFiles(StateFile("u")) == kept);
+  int asides = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(StateFile("u").parent_path())) {
+    if (entry.path().filename().u8string().rfind("ABExperiment.unreadable-", 0) == 0) {
+      EXPECT_EQ(entry.file_size(), std::uintmax_t{64} * 1024 * 1024 + 1);
+      ++asides;
+    }
+  }
+  EXPECT_EQ(asides, 1);
+
+  // run's own saves are backed up too, and a session that records nothing
+  // keeps no backup.
+  const std::string empty = testsupport::ReadAll(StateFile("u"));
+  r = Kelab("run", "u", {"--experiment", "x", "--read", "x_variation", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr(R"("backup":")" + Json(StatePath("u")) + ".bak-"));
+  auto backups = BackupFiles(StateFile("u"));
+  ASSERT_EQ(backups.size(), 5u);
+  EXPECT_EQ(backups.back().second, empty);
+  r = Kelab("run", "u", {"--experiment", "x", "--read", "x_variation", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out, HasSubstr(R"("backup":null)"));
+  EXPECT_EQ(BackupFiles(StateFile("u")), backups);
+}
+
+TEST_F(KelabCliTest, DiffAndRestoreUseAChosenBackupAndARestoreIsBackedUpToo) {
+  const Args create{"--variation", "challenger", "--create"};
+  ASSERT_EQ(Kelab("set", "u", With({"--experiment", "checkout"}, create)).status, 0);
+  ASSERT_EQ(Kelab("set", "u", With({"--experiment", "onboarding"}, create)).status, 0);
+  ASSERT_EQ(Kelab("set", "u", {"--experiment", "checkout", "--variation", "forced_control"}).status,
+            0);
+  const std::string now = testsupport::ReadAll(StateFile("u"));
+  const auto assignment = [](const std::string& experiment, const std::string& variation,
+                             int value) {
+    return R"({"experiment":")" + experiment + R"(","variation":")" + variation +
+           R"(","variationValue":)" + std::to_string(value) +
+           R"(,"challengerType":"none","variationId":"","campaignId":""})";
+  };
+  const std::string challenger = assignment("checkout", "challenger", 1);
+  const std::string forced = assignment("checkout", "forced_control", 3);
+  const std::string onboarding = assignment("onboarding", "challenger", 1);
+  const auto backups = BackupFiles(StateFile("u"));
+  ASSERT_EQ(backups.size(), 2u);
+  const std::string files = R"("stateFile":")" + Json(StatePath("u")) + R"(","backupFile":")";
+  const std::string newest = Json((StateFile("u").parent_path() / backups[1].first).u8string());
+  const std::string older = Json((StateFile("u").parent_path() / backups[0].first).u8string());
+
+  const struct {
+    Args args;
+    std::string json;  // the members after the common ones
+  } cases[] = {
+      {{"diff"},
+       files + newest +
+           R"(","added":[],"removed":[],"changed":[{"experiment":"checkout","before":)" +
+           challenger + R"(,"after":)" + forced + "}]"},
+      {{"diff", "--generation", "2"},
+       files + older + R"(","added":[)" + onboarding +
+           R"(],"removed":[],"changed":[{"experiment":"checkout","before":)" + challenger +
+           R"(,"after":)" + forced + "}]"},
+      // What the restore would change: the other way round.
+      {{"restore", "--generation", "2", "--dry-run"},
+       files + older + R"(","added":[],"removed":[)" + onboarding +
+           R"(],"changed":[{"experiment":"checkout","before":)" + forced + R"(,"after":)" +
+           challenger + R"(}],"dryRun":true)"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r =
+        Kelab(c.args[0], "u", With(Args(c.args.begin() + 1, c.args.end()), {"--json"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, Result(c.args[0], c.json)) << c.args[0];
+  }
+  EXPECT_EQ(testsupport::ReadAll(StateFile("u")), now);  // diff and a dry run write nothing
+  EXPECT_EQ(BackupFiles(StateFile("u")), backups);
+
+  ProcessResult r = Kelab("restore", "u", {"--generation", "2", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.out,
+              HasSubstr(R"("assignments":[)" + challenger + R"(],"changed":true,"backup":")"));
+  EXPECT_EQ(testsupport::ReadAll(StateFile("u")), backups[0].second);
+  // The restore kept the file it replaced: restoring that undoes it.
+  const auto after = BackupFiles(StateFile("u"));
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after.back().second, now);
+  r = Kelab("restore", "u", {"--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testsupport::ReadAll(StateFile("u")), now);
+  r = Kelab("restore", "u", {"--generation", "2", "--json"});  // the file it replaced: the same
+  EXPECT_THAT(r.out, HasSubstr(R"("changed":false,"backup":null)"));
+
+  r = Kelab("backups", "u", {"--json"});
+  EXPECT_THAT(r.out, HasSubstr(R"(,"backups":[{"generation":1,"time":")"));
+  EXPECT_THAT(r.out, HasSubstr(R"("},{"generation":4,"time":")"));
+  r = Kelab("diff", "u", {"--generation", "9"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_THAT(r.err, HasSubstr("no backup generation 9 of " + StatePath("u") + "; there are 4\n"));
+  r = Kelab("restore", "u", {"--generation", "0"});
+  EXPECT_EQ(r.status, 2);
+}
+
+TEST_F(KelabCliTest, ResetRepairsAMalformedFileByMovingItAside) {
   WriteState("broken", "{oops");
   const ProcessResult r = Kelab("reset", "broken");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("Reset to {} in " + StatePath("broken") + ".\n"));
   EXPECT_EQ(testsupport::ReadAll(StateFile("broken")), "{}");
-  EXPECT_EQ(testsupport::ReadAll(StatePath("broken") + ".bak"), "{oops");
+  EXPECT_THAT(r.out,
+              HasSubstr("The previous file is kept as " + StatePath("broken") + ".unreadable-"));
+  EXPECT_TRUE(BackupFiles(StateFile("broken")).empty());
   int asides = 0;  // moved aside, as the library moves a file it cannot read
   for (const auto& entry : std::filesystem::directory_iterator(StateFile("broken").parent_path())) {
     if (entry.path().filename().u8string().rfind("ABExperiment.unreadable-", 0) == 0) {

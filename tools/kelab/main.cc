@@ -85,6 +85,9 @@ int Run(int argc, char** argv) {
   kelab::AddSetCommand(app);
   kelab::AddRemoveCommand(app);
   kelab::AddResetCommand(app);
+  kelab::AddBackupsCommand(app);
+  kelab::AddDiffCommand(app);
+  kelab::AddRestoreCommand(app);
 
   Invocation invocation;
   std::vector<std::string> args;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 
 #include "kelcore/string/conversions.h"
 
@@ -129,6 +130,16 @@ void PrintErrorLine(const std::string& line) {
   std::cout.flush();
   std::cerr << line << "\n";
   std::cerr.flush();
+}
+
+void ReportAfterWrite(bool written, const std::function<void()>& report) {
+  try {
+    report();
+  } catch (const std::bad_alloc&) {
+    if (!written) throw;
+    std::cout.flush();
+    std::fputs("kelab: the change was written, but its report ran out of memory\n", stderr);
+  }
 }
 
 int FinishStandardOutput(int status) {

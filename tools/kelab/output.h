@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -42,6 +43,12 @@ void PrintErrorLine(const std::string& line);
 // standard output could not be written (full, closed): output that did not
 // arrive never passes for success. A failure's own status stands.
 int FinishStandardOutput(int status);
+
+// Runs `report`, which prints a command's outcome. When the command has
+// `written` its change and the report runs out of memory, says so on
+// standard error and returns, so that the command exits 0: the change was
+// made. Otherwise what `report` throws passes through.
+void ReportAfterWrite(bool written, const std::function<void()>& report);
 
 // The version of the --json output's schema (docs/kelab.md).
 inline constexpr int kJsonSchemaVersion = 1;

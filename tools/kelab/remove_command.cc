@@ -10,7 +10,7 @@ namespace kelab {
 
 void AddRemoveCommand(CLI::App& app) {
   auto* command = app.add_subcommand(
-      "remove", "Remove one experiment's record from a user's state file (a .bak keeps the old)");
+      "remove", "Remove one experiment's record from a user's state file (a backup keeps the old)");
   command->footer(
       "The next initialize finds no record: the experiment's features fall back to their\n"
       "defaults until the host records one again. A malformed file is refused (exit 1);\n"

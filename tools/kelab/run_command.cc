@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "assignment_table.h"
+#include "backups.h"
 #include "commands.h"
 #include "dry_run_file_system.h"
 #include "kelcore/string/conversions.h"
@@ -70,6 +71,9 @@ void PrintRecords(const RunOptions& o, const RunReport& report) {
   }
   std::cout << "\nStored assignments in " << Printable(report.stateFile) << ":\n";
   PrintAssignmentTable(std::cout, report.after);
+  if (!report.backup.empty()) {
+    std::cout << "The previous file is kept as " << Printable(report.backup) << ".\n";
+  }
 }
 
 void PrintJson(const RunOptions& o, const RunReport& report) {
@@ -93,18 +97,19 @@ void PrintJson(const RunOptions& o, const RunReport& report) {
   }
   boost::json::array registered;
   for (const auto& id : report.registeredExperiments) registered.push_back(boost::json::string(id));
-  PrintJsonResult("run",
-                  {{"documents", report.documents},
-                   {"user", o.location.user},
-                   {"stateFile", report.stateFile},
-                   {"dryRun", o.dryRun},
-                   {"switches", std::move(switches)},
-                   {"registeredExperiments", std::move(registered)},
-                   {"initializeResult", report.initializeResult},
-                   {"reads", std::move(reads)},
-                   {"updatesRun", report.updatesRun},
-                   {"recorded", AssignmentsJson(report.recorded)},
-                   {"assignments", AssignmentsJson(o.dryRun ? report.before : report.after)}});
+  PrintJsonResult("run", {{"documents", report.documents},
+                          {"user", o.location.user},
+                          {"stateFile", report.stateFile},
+                          {"dryRun", o.dryRun},
+                          {"switches", std::move(switches)},
+                          {"registeredExperiments", std::move(registered)},
+                          {"initializeResult", report.initializeResult},
+                          {"reads", std::move(reads)},
+                          {"updatesRun", report.updatesRun},
+                          {"recorded", AssignmentsJson(report.recorded)},
+                          {"assignments", AssignmentsJson(o.dryRun ? report.before : report.after)},
+                          {"backup", report.backup.empty() ? boost::json::value(nullptr)
+                                                           : boost::json::value(report.backup)}});
 }
 
 void Run(const RunOptions& o) {
@@ -115,19 +120,27 @@ void Run(const RunOptions& o) {
   std::optional<kelcore::filesupport::ScopedFileSystem> scope;
   if (o.dryRun) scope.emplace(dryRun);
 
+  // The session's own saves are the library's; the file as it was before
+  // is kept as a backup generation when the session changes it.
+  std::optional<SessionBackup> backup;
+  if (!o.dryRun) backup.emplace(o.location.StateFile());
+
   RunReport report;
   PrepareHost(o, report);
   if (!o.json) PrintPrepared(report);
   InitializeUser(o, report);
   if (!o.json) PrintInitialized(o, report);
   ReadFeatures(o, report);
-  if (!o.json) PrintReads(report);
+  if (backup) report.backup = backup->Keep();
   CollectRecords(report);
-  if (o.json) {
-    PrintJson(o, report);
-  } else {
-    PrintRecords(o, report);
-  }
+  ReportAfterWrite(!o.dryRun && !report.recorded.empty(), [&] {
+    if (!o.json) PrintReads(report);
+    if (o.json) {
+      PrintJson(o, report);
+    } else {
+      PrintRecords(o, report);
+    }
+  });
 }
 
 }  // namespace

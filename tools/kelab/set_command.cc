@@ -98,7 +98,7 @@ void AddSetCommand(CLI::App& app) {
   auto* command =
       app.add_subcommand("set",
                          "Set an experiment's variation and texts in a user's state file, for QA "
-                         "(a .bak keeps the old)");
+                         "(a backup keeps the old)");
   command->footer(
       "Texts not given keep the record's; a new record gets challengerType \"none\" and\n"
       "empty variationId and campaignId, as an update that names none. Without --create\n"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "assignment_table.h"
+#include "backups.h"
 #include "kelcore/string/conversions.h"
 #include "output.h"
 #include "store/state_file.h"
@@ -17,6 +18,32 @@ MissingError NoRecord(const std::string& experiment, const kelabexperiment::Reco
   return MissingError("no record of '" + Printable(experiment) + "' in " + Printable(path) +
                       ClosestNames(experiment, stored));
 }
+
+namespace {
+
+void Report(const StateEditRequest& request, const std::string& path,
+            const kelabexperiment::StateFileEdit& edit) {
+  const std::string backup = kelcore::string::ToStd(edit.backup);
+  if (request.json) {
+    boost::json::object members =
+        StateFileJson(path, request.location.user,
+                      KindOf(path) != kelcore::filesupport::PathKind::kMissing, edit.records);
+    members["changed"] = edit.written;
+    members["backup"] = backup.empty() ? boost::json::value(nullptr) : boost::json::value(backup);
+    PrintJsonResult(request.command, members);
+    return;
+  }
+  if (!edit.written) {
+    std::cout << request.unchangedText << ": " << Printable(path) << " not changed.\n";
+    return;
+  }
+  std::cout << request.doneText << " in " << Printable(path) << ".\n";
+  if (!backup.empty()) std::cout << "The previous file is kept as " << Printable(backup) << ".\n";
+  std::cout << "Stored assignments now:\n";
+  PrintAssignmentTable(std::cout, edit.records);
+}
+
+}  // namespace
 
 void RunStateEdit(const StateEditRequest& request) {
   const std::string path = request.location.StateFile();
@@ -34,29 +61,15 @@ void RunStateEdit(const StateEditRequest& request) {
     kelabexperiment::RecordMap none;
     if (request.create || KindOf(path) != kelcore::filesupport::PathKind::kMissing ||
         request.change(none)) {
-      edit = kelabexperiment::EditStateFile(statePath, request.unreadable, request.change);
+      edit = kelabexperiment::EditStateFile(statePath, request.unreadable, request.change, [&] {
+        return kelcore::string::FromStd(NextBackupPath(path));
+      });
     }
   } catch (const MissingError& e) {
     throw MissingError(e.what() + request.missingHint);
   }
-  const std::string backup = kelcore::string::ToStd(kelabexperiment::BackupPath(statePath));
-  if (request.json) {
-    boost::json::object members =
-        StateFileJson(path, request.location.user,
-                      KindOf(path) != kelcore::filesupport::PathKind::kMissing, edit.records);
-    members["changed"] = edit.written;
-    members["backup"] = edit.backedUp ? boost::json::value(backup) : boost::json::value(nullptr);
-    PrintJsonResult(request.command, members);
-    return;
-  }
-  if (!edit.written) {
-    std::cout << request.unchangedText << ": " << Printable(path) << " not changed.\n";
-    return;
-  }
-  std::cout << request.doneText << " in " << Printable(path) << ".\n";
-  if (edit.backedUp) std::cout << "The previous file is kept as " << Printable(backup) << ".\n";
-  std::cout << "Stored assignments now:\n";
-  PrintAssignmentTable(std::cout, edit.records);
+  if (edit.written) RotateBackups(path);
+  ReportAfterWrite(edit.written, [&] { Report(request, path, edit); });
 }
 
 }  // namespace kelab

@@ -33,8 +33,9 @@ MissingError NoRecord(const std::string& experiment, const kelabexperiment::Reco
                       const std::string& path);
 
 // Runs the change through the library's own EditStateFile (the state file's
-// lock, its atomic write, a .bak of the previous file) and prints the
-// outcome as text or JSON. Throws what EditStateFile throws.
+// lock, its atomic write, a new backup generation of the previous file,
+// older ones rotated once the write succeeded) and prints the outcome as
+// text or JSON. Throws what EditStateFile throws.
 void RunStateEdit(const StateEditRequest& request);
 
 }  // namespace kelab
