@@ -754,6 +754,71 @@ TEST_F(KelabCliTest, DiffAndRestoreUseAChosenBackupAndARestoreIsBackedUpToo) {
   EXPECT_EQ(r.status, 2);
 }
 
+TEST_F(KelabCliTest, CheckAllFindsEveryProblemUnderTheDocumentsFolderAndChangesNothing) {
+  WriteState("alice", kState);
+  std::filesystem::create_directories(StateFile("new").parent_path());  // nothing yet: fine
+  ProcessResult r = Kelab({"check", "--all", "--docs", Docs()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "User folders under " + (docs_.path() / "Users").u8string() +
+                       ":\n"
+                       "  FOLDER  STATE\n"
+                       "  alice   OK, 2 assignments\n"
+                       "  new     OK, 0 assignments\n");
+
+  const struct {
+    const char* folder;
+    std::vector<std::pair<const char*, const char*>> files;  // name, content
+    std::string problem;
+  } cases[] = {
+      {"broken", {{"ABExperiment", "[]"}}, "at byte 0: the top level is not a JSON object"},
+      {"crashed",
+       {{"ABExperiment", "{}"},
+        {"ABExperiment.lock", ""},
+        {"ABExperiment.tmp-0123456789abcdef", "{"}},
+       "stale temporary: ABExperiment.tmp-0123456789abcdef"},
+      {"nolock", {{"ABExperiment.tmp-0123456789abcdef", ""}}, "stale temporary: "},
+      {"lockonly",
+       {{"ABExperiment.lock", ""}},
+       "stale lock: ABExperiment.lock without a state file"},
+#ifndef _WIN32  // Windows cannot make a folder of that name
+      {"CON", {}, "not a user: user identifier \"CON\" cannot be used as a folder name"},
+#endif
+  };
+  for (const auto& c : cases) {
+    const auto folder = docs_.path() / "Users" / c.folder;
+    std::filesystem::create_directories(folder);
+    for (const auto& [name, text] : c.files) testsupport::WriteAll(folder / name, text);
+    r = Kelab({"check", "--all", "--docs", Docs()});
+    EXPECT_EQ(r.status, 1) << c.folder;
+    EXPECT_THAT(r.out, HasSubstr("\n  " + std::string(c.folder))) << r.out;
+    EXPECT_THAT(r.out, HasSubstr(c.problem)) << c.folder;
+    EXPECT_THAT(r.err, HasSubstr(" under " + (docs_.path() / "Users").u8string() + "\n"));
+    r = Kelab({"check", "--all", "--json", "--docs", Docs()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.out.rfind(R"({"schema":1,"command":"check","exitCode":1,"error":{"kind":"state",)", 0),
+        0u)
+        << r.out;
+    EXPECT_THAT(r.out, HasSubstr(R"({"folder":"alice","stateFile":")" + Json(StatePath("alice")) +
+                                 R"(","assignments":2,"problems":[]})"));
+    std::filesystem::remove_all(folder);  // one problem at a time
+  }
+  // Nothing is repaired, and no lock file made: the files are as they were.
+  const auto folder = docs_.path() / "Users" / "crashed";
+  std::filesystem::create_directories(folder);
+  testsupport::WriteAll(folder / "ABExperiment.tmp-0123456789abcdef", "{");
+  r = Kelab({"check", "--all", "--docs", Docs()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(testsupport::ReadAll(folder / "ABExperiment.tmp-0123456789abcdef"), "{");
+  EXPECT_FALSE(std::filesystem::exists(folder / "ABExperiment.lock"));
+
+  r = Kelab({"check", "--all", "--docs", (docs_.path() / "nope").u8string()});
+  EXPECT_EQ(r.status, 3);
+  r = Kelab({"check", "--all", "--docs", Docs(), "--user", "alice"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.err, HasSubstr("--user excludes --all"));
+}
+
 TEST_F(KelabCliTest, ResetRepairsAMalformedFileByMovingItAside) {
   WriteState("broken", "{oops");
   const ProcessResult r = Kelab("reset", "broken");

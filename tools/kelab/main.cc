@@ -30,10 +30,7 @@ struct Invocation {
   bool json = false;
 };
 
-boost::json::object ErrorJson(const char* kind, const std::string& message) {
-  return {{"kind", kind},      {"message", message}, {"path", nullptr},
-          {"member", nullptr}, {"offset", nullptr},  {"reason", nullptr}};
-}
+using kelab::ErrorJson;
 
 int Fail(const Invocation& invocation, int status, const std::string& line,
          boost::json::object error) {
@@ -139,6 +136,9 @@ int Run(int argc, char** argv) {
     error["offset"] = e.Offset();
     error["reason"] = e.Reason();
     return Fail(invocation, kFailed, "kelab: error: " + message, std::move(error));
+  } catch (const kelab::ReportedFailure& e) {
+    kelab::PrintErrorLine(std::string("kelab: error: ") + e.what());
+    return kFailed;
   } catch (const kelab::MissingError& e) {
     return Fail(invocation, kMissing, std::string("kelab: error: ") + e.what(),
                 ErrorJson("missing", e.what()));

@@ -178,6 +178,16 @@ void PrintJsonFailure(const std::string& command, int exitCode, boost::json::obj
   PrintJson(command, exitCode, std::move(error), {});
 }
 
+void PrintJsonReport(const std::string& command, int exitCode, boost::json::object error,
+                     const boost::json::object& members) {
+  PrintJson(command, exitCode, std::move(error), members);
+}
+
+boost::json::object ErrorJson(const char* kind, const std::string& message) {
+  return {{"kind", kind},      {"message", message}, {"path", nullptr},
+          {"member", nullptr}, {"offset", nullptr},  {"reason", nullptr}};
+}
+
 boost::json::value JsonText(const boost::optional<kelcore::UTF8String>& text) {
   if (!text) return nullptr;
   return JsonText(*text);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,22 @@ void PrintJsonResult(const std::string& command, const boost::json::object& memb
 // Prints the --json result of a command that failed: only the common
 // members, with `command` null when unknown.
 void PrintJsonFailure(const std::string& command, int exitCode, boost::json::object error);
+
+// Prints the --json result of a command that failed but reports what it
+// found (check --all): the common members with `error`, then `members`.
+void PrintJsonReport(const std::string& command, int exitCode, boost::json::object error,
+                     const boost::json::object& members);
+
+// The --json Error object for `kind` and `message`, with the state-file
+// members null.
+boost::json::object ErrorJson(const char* kind, const std::string& message);
+
+// A failure (exit status 1) whose output, --json included, the command has
+// printed already; what() is the error line's reason.
+class ReportedFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // A JSON string for UTF-8 text; null for an absent text.
 boost::json::value JsonText(const boost::optional<kelcore::UTF8String>& text);

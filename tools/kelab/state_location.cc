@@ -33,16 +33,6 @@ const CLI::Validator kPathText(
     },
     "PATH");
 
-// Why the library refuses `name` as a user identifier; empty when it accepts it.
-std::string UserIdentifierProblem(const std::string& name) {
-  try {
-    kelabexperiment::CheckUserIdentifier(FromStd(name));
-  } catch (const kelabexperiment::InvalidUserIdentifierError& e) {
-    return LibraryMessage(e.what());
-  }
-  return "";
-}
-
 const CLI::Validator kUserIdentifier(
     [](std::string& text) -> std::string {
       if (text.empty()) return "an empty user identifier names no user";
@@ -137,6 +127,15 @@ std::vector<std::string> UserFolderNames(const std::string& documents) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string UserIdentifierProblem(const std::string& name) {
+  try {
+    kelabexperiment::CheckUserIdentifier(FromStd(name));
+  } catch (const kelabexperiment::InvalidUserIdentifierError& e) {
+    return LibraryMessage(e.what());
+  }
+  return "";
 }
 
 bool IsUserIdentifier(const std::string& name) {

@@ -56,8 +56,12 @@ std::string UsersFolder(const std::string& documents);
 // (none when it is missing); IsUserIdentifier tells which are users.
 std::vector<std::string> UserFolderNames(const std::string& documents);
 
-// Whether the library accepts `name` as a user identifier (CheckUserIdentifier),
-// so that every command agrees on which folders are users.
+// Why the library refuses `name` as a user identifier (CheckUserIdentifier's
+// message, as LibraryMessage shows it); empty when it accepts it.
+std::string UserIdentifierProblem(const std::string& name);
+
+// Whether the library accepts `name` as a non-empty user identifier, so that
+// every command agrees on which folders are users.
 bool IsUserIdentifier(const std::string& name);
 
 // What is at a UTF-8 path, through the host's FileSystem.
