@@ -238,28 +238,21 @@ void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
   });
 }
 
-UTF8String BackupPath(const UTF8String& path) {
-  UTF8String backup = path;
-  backup.append(kelcore::string::FromStd(".bak"));
-  return backup;
-}
-
-void BackUpStateFile(const UTF8String& path) {
+void BackUpStateFile(const UTF8String& path, const UTF8String& backup) {
   const File state = StateFileAt(path);
   kelcore::filesupport::IPlatformByteStream in(state, kStreamFlags);
   const std::uint64_t length = in.Length();
-  ReplaceAtomically(path, StateFileAt(BackupPath(path)), state,
-                    [&](kelcore::filesupport::OPlatformByteStream& out) {
-                      // Any size: a file over the limits is backed up too.
-                      std::string block(std::size_t{1} << 16, '\0');
-                      for (std::uint64_t left = length; left != 0;) {
-                        const auto n =
-                            static_cast<std::uint32_t>(std::min<std::uint64_t>(left, block.size()));
-                        in.ReadBlock(block.data(), n);
-                        out.WriteBlock(block.data(), n);
-                        left -= n;
-                      }
-                    });
+  ReplaceAtomically(
+      path, StateFileAt(backup), state, [&](kelcore::filesupport::OPlatformByteStream& out) {
+        // Any size: a file over the limits is backed up too.
+        std::string block(std::size_t{1} << 16, '\0');
+        for (std::uint64_t left = length; left != 0;) {
+          const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, block.size()));
+          in.ReadBlock(block.data(), n);
+          out.WriteBlock(block.data(), n);
+          left -= n;
+        }
+      });
   in.Close();
 }
 

@@ -67,14 +67,11 @@ UTF8String SerializeState(const RecordMap& records, const UTF8String& path);
 // REQUIRES: the caller holds the state file's lock (StateFileTransaction).
 void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text);
 
-// "<path>.bak": where a deliberate edit keeps the state file it replaces.
-UTF8String BackupPath(const UTF8String& path);
-
 // Copies the regular file at `path`, whatever its size or content, to
-// BackupPath(path) as WriteStateFileAtomically writes (a reader of the backup
-// finds the previous backup or the new one, whole), with the state file's
-// permissions. Throws the host's FileError, leaving the previous backup.
+// `backup` as WriteStateFileAtomically writes (a reader of the backup finds
+// what was there before or the new one, whole), with the state file's
+// permissions. Throws the host's FileError, leaving `backup` as it was.
 // REQUIRES: the caller holds the state file's lock (StateFileTransaction).
-void BackUpStateFile(const UTF8String& path);
+void BackUpStateFile(const UTF8String& path, const UTF8String& backup);
 
 }  // namespace kelabexperiment

@@ -106,38 +106,64 @@ TEST_F(StateFileTest, AnotherWritersRecordsJoinMemoryAndAnUnreadableFileIsMovedA
 }
 
 TEST_F(StateFileTest, AnEditWritesOnlyAChangeAndKeepsThePreviousFile) {
-  const auto edit = [&](UnreadableStateFile unreadable, bool changes) {
-    return EditStateFile(StatePath(), unreadable, [changes](RecordMap& records) {
-      if (changes) records[T("new")] = VariationRecord();
-      return changes;
-    });
-  };
   const std::string backup = FilePath().u8string() + ".bak";
+  int named = 0;  // backups named, each under the lock
+  const auto edit = [&](UnreadableStateFile unreadable, bool changes, std::size_t bytes = 0) {
+    return EditStateFile(
+        StatePath(), unreadable,
+        [changes, bytes](RecordMap& records) {
+          if (changes) {
+            VariationRecord record;
+            record.variationId = T(std::string(bytes, 'x'));
+            records[T("new")] = record;
+          }
+          return changes;
+        },
+        [&] {
+          ++named;
+          return T(backup);
+        });
+  };
   StateFileEdit result = edit(UnreadableStateFile::kFail, false);
-  EXPECT_FALSE(result.written || result.backedUp);
+  EXPECT_FALSE(result.written || !result.backup.empty() || named != 0);
   EXPECT_EQ(result.records.size(), 1u);
   EXPECT_EQ(FileText(), kOld);
   EXPECT_FALSE(std::filesystem::exists(backup));
 
   result = edit(UnreadableStateFile::kFail, true);
-  EXPECT_TRUE(result.written && result.backedUp);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(result.backup, T(backup));
   EXPECT_EQ(testsupport::ReadAll(backup), kOld);
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
   EXPECT_EQ(Leftovers(), std::set<std::string>{"ABExperiment.bak"});
 
-  // Malformed or over the size limit: refused and left alone, or backed up,
-  // moved aside and replaced.
+  // An edit that fails after the backup was made (here: the result would be
+  // over the size limit) removes that backup and leaves the file.
+  std::filesystem::remove(backup);
+  const std::string before = FileText();
+  EXPECT_THROW(edit(UnreadableStateFile::kFail, true, kMaxStateFileBytes), FileError);
+  EXPECT_EQ(FileText(), before);
+  EXPECT_FALSE(std::filesystem::exists(backup));
+
+  // Malformed or over the size limit: refused and left alone, or moved aside
+  // (renamed, not copied; that is its backup) and replaced.
   for (const std::uintmax_t size : {std::uintmax_t{2}, kMaxStateFileBytes + 1}) {
     WriteFile("[]");
     std::filesystem::resize_file(FilePath(), size);
+    named = 0;
     EXPECT_ANY_THROW(edit(UnreadableStateFile::kFail, true)) << size;
     EXPECT_EQ(std::filesystem::file_size(FilePath()), size);
     result = edit(UnreadableStateFile::kStartEmpty, false);
-    EXPECT_TRUE(result.written && result.backedUp) << size;
+    EXPECT_TRUE(result.written) << size;
+    EXPECT_EQ(named, 0);
     EXPECT_EQ(FileText(), "{}");
-    EXPECT_EQ(std::filesystem::file_size(backup), size);
+    const std::string aside = kelcore::string::ToStd(result.backup);
+    EXPECT_EQ(
+        std::filesystem::path(aside).filename().u8string().rfind("ABExperiment.unreadable-", 0), 0u)
+        << aside;
+    EXPECT_EQ(std::filesystem::file_size(aside), size);
   }
-  EXPECT_EQ(Leftovers().size(), 3u);  // the backup and the two files moved aside
+  EXPECT_EQ(Leftovers().size(), 2u);  // the two files moved aside, nothing copied
 
   // A failing backup fails the edit before the file changes.
   kelcore::filesupport::ScopedFileSystem scope(faults_);

@@ -98,13 +98,16 @@ RecordMap StateFileTransaction::Records(const RecordMap& fallback) {
   return fallback;
 }
 
-void StateFileTransaction::MoveAside() {
-  Named(
-      [&] { StateFileAt(UniqueSiblingPath(path_, "unreadable")).ReplaceWith(StateFileAt(path_)); });
+UTF8String StateFileTransaction::MoveAside() {
+  return Named([&] {
+    UTF8String aside = UniqueSiblingPath(path_, "unreadable");
+    StateFileAt(aside).ReplaceWith(StateFileAt(path_));
+    return aside;
+  });
 }
 
-void StateFileTransaction::BackUp() {
-  Named([&] { BackUpStateFile(path_); });
+void StateFileTransaction::BackUp(const UTF8String& backup) {
+  Named([&] { BackUpStateFile(path_, backup); });
 }
 
 bool StateFileTransaction::Exists() const {
@@ -122,7 +125,8 @@ StateFingerprint StateFileTransaction::Write(const RecordMap& records) {
 }
 
 StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
-                            const std::function<bool(RecordMap&)>& change) {
+                            const std::function<bool(RecordMap&)>& change,
+                            const std::function<UTF8String()>& backupPath) {
   StateFileTransaction file(path);
   StateFileEdit edit;
   bool readable = true;
@@ -136,12 +140,20 @@ StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadab
     readable = false;
   }
   if (!change(edit.records) && readable) return edit;
-  if (file.Exists()) {
-    file.BackUp();
-    edit.backedUp = true;
+  UTF8String copy;  // a backup this edit made, removed again when the write fails
+  if (!readable) {
+    edit.backup = file.MoveAside();
+  } else if (file.Exists()) {
+    copy = backupPath();
+    file.BackUp(copy);
   }
-  if (!readable) file.MoveAside();
-  file.Write(edit.records);
+  try {
+    file.Write(edit.records);
+  } catch (...) {
+    if (!copy.empty()) StateFileAt(copy).Delete();
+    throw;
+  }
+  if (!copy.empty()) edit.backup = copy;
   edit.written = true;
   return edit;
 }

@@ -51,10 +51,10 @@ class StateFileTransaction {
   // The records in the file; throws the load's error (StateFileError, or
   // StateFileLimitError) when it cannot be read as a state file.
   RecordMap Parse() const;
-  // Moves the file aside to "<path>.unreadable-<random>".
-  void MoveAside();
-  // Copies the file to BackupPath (BackUpStateFile).
-  void BackUp();
+  // Moves the file aside to "<path>.unreadable-<random>"; returns that path.
+  UTF8String MoveAside();
+  // Copies the file to `backup` (BackUpStateFile).
+  void BackUp(const UTF8String& backup);
   // Whether a regular file is at the path (an empty one included).
   bool Exists() const;
 
@@ -79,9 +79,9 @@ enum class UnreadableStateFile {
 };
 
 struct StateFileEdit {
-  bool written = false;   // whether the file was replaced
-  bool backedUp = false;  // whether the previous file is now at BackupPath
-  RecordMap records;      // the records now in the file
+  bool written = false;  // whether the file was replaced
+  UTF8String backup;     // where the previous file now is; empty when there was none
+  RecordMap records;     // the records now in the file
 };
 
 // A deliberate edit of a user's state (a support tool setting, removing or
@@ -90,13 +90,18 @@ struct StateFileEdit {
 //  - `change` returns whether it changed the records; when it did not, and
 //    the file was readable, nothing is written;
 //  - before the file is replaced, the previous file (when there was one) is
-//    copied to BackupPath(path) (BackUpStateFile), under the same lock.
+//    copied to `backupPath()` (BackUpStateFile), called under the same lock
+//    so that concurrent edits name different backups; when a later step
+//    fails, that copy is removed again, so a failed edit leaves the backups
+//    as they were.
 // A file that cannot be read as a state file is handled as `unreadable`
-// says; with kStartEmpty it is backed up, moved aside as Records moves it,
-// and replaced. Throws the transaction's FileError naming the file, the
-// load's error with kFail, and whatever `change` throws; the file is then
-// as it was.
+// says; with kStartEmpty it is moved aside as Records moves it (a rename,
+// never a copy, whatever its size), which is its backup, and replaced.
+// Throws the transaction's FileError naming the file, the load's error with
+// kFail, and whatever `change` or `backupPath` throws; the file is then as
+// it was (but see WriteStateFileAtomically).
 StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
-                            const std::function<bool(RecordMap&)>& change);
+                            const std::function<bool(RecordMap&)>& change,
+                            const std::function<UTF8String()>& backupPath);
 
 }  // namespace kelabexperiment

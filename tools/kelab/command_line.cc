@@ -9,6 +9,11 @@
 #include <windows.h>
 // After <windows.h>, whose types it uses.
 #include <shellapi.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace kelab {
@@ -42,7 +47,17 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-void PrepareConsole() {}
+void PrepareConsole() {
+  // A closed standard descriptor would go to the next file opened (a lock, a
+  // state file's temporary), and output with it; /dev/null opened read-only
+  // holds the place, and writes to it fail as writes to a closed one do.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int held = ::open("/dev/null", O_RDONLY);
+      if (held != fd && held != -1) ::close(held);
+    }
+  }
+}
 
 #endif
 

@@ -13,7 +13,8 @@ namespace kelab {
 // UTF-16 (an unpaired surrogate).
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
-// On Windows, has the console show the tool's UTF-8 output as UTF-8.
+// On Windows, has the console show the tool's UTF-8 output as UTF-8;
+// elsewhere, keeps closed standard descriptors from being reused by files.
 void PrepareConsole();
 
 }  // namespace kelab

@@ -15,10 +15,21 @@ void AddRunCommand(CLI::App& app);
 void AddSetCommand(CLI::App& app);
 void AddRemoveCommand(CLI::App& app);
 void AddResetCommand(CLI::App& app);
+void AddBackupsCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
+void AddRestoreCommand(CLI::App& app);
 
 // Adds --json to `command`.
 inline CLI::Option* AddJsonFlag(CLI::App& command, bool& json) {
   return command.add_flag("--json", json, "Print one JSON object (docs/kelab.md) instead of text");
+}
+
+// Adds --generation (1, the newest backup, unless given) to `command`.
+inline CLI::Option* AddGenerationOption(CLI::App& command, std::size_t& generation) {
+  return command
+      .add_option("--generation", generation,
+                  "Which backup: 1 the newest (default), 2 the one before...")
+      ->check(CLI::PositiveNumber);
 }
 
 }  // namespace kelab

@@ -13,6 +13,7 @@
 #include "kelabexperiment/errors.h"
 #include "kelabexperiment/version.h"
 #include "kelcore/filesupport/file_system.h"
+#include "missing.h"
 #include "output.h"
 #include "store/state_file.h"
 
@@ -20,6 +21,7 @@ namespace {
 
 constexpr int kUsage = 2;
 constexpr int kFailed = 1;
+constexpr int kMissing = 3;
 
 // What the arguments ask for, as far as errors need it: the command (empty
 // when no known one) and whether its output is JSON.
@@ -28,10 +30,7 @@ struct Invocation {
   bool json = false;
 };
 
-boost::json::object ErrorJson(const char* kind, const std::string& message) {
-  return {{"kind", kind},      {"message", message}, {"path", nullptr},
-          {"member", nullptr}, {"offset", nullptr},  {"reason", nullptr}};
-}
+using kelab::ErrorJson;
 
 int Fail(const Invocation& invocation, int status, const std::string& line,
          boost::json::object error) {
@@ -51,10 +50,21 @@ int Failed(const Invocation& invocation, const char* kind, const std::string& me
               ErrorJson(kind, kelab::Printable(message)));
 }
 
-}  // namespace
+// An option that takes a value followed by another of the command's options
+// (`--user --json`): CLI11 would take the option's name as the value.
+std::string ValueIsAnOption(const CLI::App& command, const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    const CLI::Option* option = command.get_option_no_throw(args[i]);
+    if (option != nullptr && option->get_items_expected_min() > 0 &&
+        command.get_option_no_throw(args[i + 1]) != nullptr) {
+      return args[i] + " needs a value, and '" + args[i + 1] + "' is an option (for a value of " +
+             "that text, write " + args[i] + "=" + args[i + 1] + ")";
+    }
+  }
+  return "";
+}
 
-int main(int argc, char** argv) {
-  kelab::PrepareConsole();
+int Run(int argc, char** argv) {
   CLI::App app{
       "kelab: host the kelabexperiment library; inspect and repair users' experiment state"};
   app.name("kelab");
@@ -62,7 +72,8 @@ int main(int argc, char** argv) {
                        "Print the kelabexperiment release kelab was built from and exit");
   app.require_subcommand(1);
   app.footer(
-      "Exit status: 0 done, 1 the state is bad or the work failed, 2 usage (docs/kelab.md).\n"
+      "Exit status: 0 done, 1 the state is bad or the work failed, 2 usage, 3 a folder or\n"
+      "record that is not there (docs/kelab.md).\n"
       "Run 'kelab COMMAND --help' for a command's options and examples.\n");
   kelab::AddUsersCommand(app);
   kelab::AddShowCommand(app);
@@ -71,6 +82,9 @@ int main(int argc, char** argv) {
   kelab::AddSetCommand(app);
   kelab::AddRemoveCommand(app);
   kelab::AddResetCommand(app);
+  kelab::AddBackupsCommand(app);
+  kelab::AddDiffCommand(app);
+  kelab::AddRestoreCommand(app);
 
   Invocation invocation;
   std::vector<std::string> args;
@@ -94,6 +108,11 @@ int main(int argc, char** argv) {
       return Usage(invocation, "unknown command '" + *first + "'; the commands are " + names);
     }
     invocation.command = *first;
+    const std::string problem = ValueIsAnOption(*app.get_subcommand(*first), args);
+    if (!problem.empty()) return Usage(invocation, problem);
+  } else if (invocation.json && std::find(args.begin(), args.end(), "--version") != args.end()) {
+    kelab::PrintJsonResult("", {{"version", KELABEXPERIMENT_VERSION_STRING}});
+    return 0;
   } else if (std::none_of(args.begin(), args.end(), [](const std::string& arg) {
                return arg == "--help" || arg == "-h" || arg == "--version";
              })) {
@@ -109,13 +128,20 @@ int main(int argc, char** argv) {
     return Usage(invocation, e.what());
   } catch (const kelabexperiment::StateFileError& e) {
     // what() is the generic text callers have always caught; this says where.
-    boost::json::object error = ErrorJson("state", e.Message());
+    const std::string message = kelab::LibraryMessage(e.Message());
+    boost::json::object error = ErrorJson("state", message);
     error["path"] = e.Path();
     error["member"] =
         e.Member().empty() ? boost::json::value(nullptr) : boost::json::value(e.Member());
     error["offset"] = e.Offset();
     error["reason"] = e.Reason();
-    return Fail(invocation, kFailed, "kelab: error: " + e.Message(), std::move(error));
+    return Fail(invocation, kFailed, "kelab: error: " + message, std::move(error));
+  } catch (const kelab::ReportedFailure& e) {
+    kelab::PrintErrorLine(std::string("kelab: error: ") + e.what());
+    return kFailed;
+  } catch (const kelab::MissingError& e) {
+    return Fail(invocation, kMissing, std::string("kelab: error: ") + e.what(),
+                ErrorJson("missing", e.what()));
   } catch (const kelabexperiment::StateFileLimitError& e) {
     return Failed(invocation, "state", e.what());
   } catch (const kelcore::filesupport::FileError& e) {
@@ -124,4 +150,11 @@ int main(int argc, char** argv) {
     return Failed(invocation, "failed", e.what());
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kelab::PrepareConsole();
+  return kelab::FinishStandardOutput(Run(argc, argv));
 }

@@ -1,8 +1,12 @@
 #include "output.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <new>
 
 #include "kelcore/string/conversions.h"
 
@@ -78,6 +82,21 @@ std::string Printable(const kelcore::UTF8String& utf8) {
   return Printable(kelcore::string::View(utf8));
 }
 
+std::string LibraryMessage(std::string_view escaped) {
+  std::string bytes;
+  for (std::size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped.compare(i, 2, "\\x") == 0 && i + 4 <= escaped.size() &&
+        std::isxdigit(static_cast<unsigned char>(escaped[i + 2])) &&
+        std::isxdigit(static_cast<unsigned char>(escaped[i + 3]))) {
+      bytes += static_cast<char>(std::stoi(std::string(escaped.substr(i + 2, 2)), nullptr, 16));
+      i += 3;
+    } else {
+      bytes += escaped[i];
+    }
+  }
+  return Printable(bytes);
+}
+
 std::size_t Columns(std::string_view text) {
   std::size_t columns = 0;
   while (!text.empty()) {
@@ -113,6 +132,28 @@ void PrintErrorLine(const std::string& line) {
   std::cerr.flush();
 }
 
+void ReportAfterWrite(bool written, const std::function<void()>& report) {
+  try {
+    report();
+  } catch (const std::bad_alloc&) {
+    if (!written) throw;
+    std::cout.flush();
+    std::fputs("kelab: the change was written, but its report ran out of memory\n", stderr);
+  }
+}
+
+int FinishStandardOutput(int status) {
+  errno = 0;
+  std::cout.flush();
+  const bool written = std::cout.good() && std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+  if (written) return status;
+  const int error = errno;
+  std::cerr << "kelab: error: cannot write standard output"
+            << (error != 0 ? std::string(": ") + std::strerror(error) : std::string()) << "\n";
+  std::cerr.flush();
+  return status == 0 ? 1 : status;
+}
+
 namespace {
 
 void PrintJson(const std::string& command, int exitCode, boost::json::value error,
@@ -135,6 +176,16 @@ void PrintJsonResult(const std::string& command, const boost::json::object& memb
 
 void PrintJsonFailure(const std::string& command, int exitCode, boost::json::object error) {
   PrintJson(command, exitCode, std::move(error), {});
+}
+
+void PrintJsonReport(const std::string& command, int exitCode, boost::json::object error,
+                     const boost::json::object& members) {
+  PrintJson(command, exitCode, std::move(error), members);
+}
+
+boost::json::object ErrorJson(const char* kind, const std::string& message) {
+  return {{"kind", kind},      {"message", message}, {"path", nullptr},
+          {"member", nullptr}, {"offset", nullptr},  {"reason", nullptr}};
 }
 
 boost::json::value JsonText(const boost::optional<kelcore::UTF8String>& text) {

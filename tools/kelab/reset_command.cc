@@ -7,10 +7,11 @@ namespace kelab {
 
 void AddResetCommand(CLI::App& app) {
   auto* command =
-      app.add_subcommand("reset", "Empty a user's state file to {} (a .bak keeps the old)");
+      app.add_subcommand("reset", "Empty a user's state file to {} (a backup keeps the old)");
   command->footer(
-      "Also repairs a malformed file: it is kept as .bak and moved aside, as the library\n"
-      "moves aside a file it cannot read. A missing or empty file is left as it is.\n"
+      "Also repairs a malformed or oversized file: it is moved aside (renamed, never\n"
+      "copied) to ABExperiment.unreadable-<random>, as the library moves aside a file it\n"
+      "cannot read. A missing or empty file is left as it is.\n"
       "Examples:\n"
       "  kelab reset --docs /tmp/docs --user alice\n");
   auto request = std::make_shared<StateEditRequest>();

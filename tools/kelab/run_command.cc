@@ -3,11 +3,13 @@
 #include <optional>
 
 #include "assignment_table.h"
+#include "backups.h"
 #include "commands.h"
 #include "dry_run_file_system.h"
 #include "kelcore/string/conversions.h"
 #include "output.h"
 #include "run_session.h"
+#include "text_validator.h"
 
 namespace kelab {
 namespace {
@@ -69,6 +71,9 @@ void PrintRecords(const RunOptions& o, const RunReport& report) {
   }
   std::cout << "\nStored assignments in " << Printable(report.stateFile) << ":\n";
   PrintAssignmentTable(std::cout, report.after);
+  if (!report.backup.empty()) {
+    std::cout << "The previous file is kept as " << Printable(report.backup) << ".\n";
+  }
 }
 
 void PrintJson(const RunOptions& o, const RunReport& report) {
@@ -92,18 +97,19 @@ void PrintJson(const RunOptions& o, const RunReport& report) {
   }
   boost::json::array registered;
   for (const auto& id : report.registeredExperiments) registered.push_back(boost::json::string(id));
-  PrintJsonResult("run",
-                  {{"documents", report.documents},
-                   {"user", o.location.user},
-                   {"stateFile", report.stateFile},
-                   {"dryRun", o.dryRun},
-                   {"switches", std::move(switches)},
-                   {"registeredExperiments", std::move(registered)},
-                   {"initializeResult", report.initializeResult},
-                   {"reads", std::move(reads)},
-                   {"updatesRun", report.updatesRun},
-                   {"recorded", AssignmentsJson(report.recorded)},
-                   {"assignments", AssignmentsJson(o.dryRun ? report.before : report.after)}});
+  PrintJsonResult("run", {{"documents", report.documents},
+                          {"user", o.location.user},
+                          {"stateFile", report.stateFile},
+                          {"dryRun", o.dryRun},
+                          {"switches", std::move(switches)},
+                          {"registeredExperiments", std::move(registered)},
+                          {"initializeResult", report.initializeResult},
+                          {"reads", std::move(reads)},
+                          {"updatesRun", report.updatesRun},
+                          {"recorded", AssignmentsJson(report.recorded)},
+                          {"assignments", AssignmentsJson(o.dryRun ? report.before : report.after)},
+                          {"backup", report.backup.empty() ? boost::json::value(nullptr)
+                                                           : boost::json::value(report.backup)}});
 }
 
 void Run(const RunOptions& o) {
@@ -114,19 +120,27 @@ void Run(const RunOptions& o) {
   std::optional<kelcore::filesupport::ScopedFileSystem> scope;
   if (o.dryRun) scope.emplace(dryRun);
 
+  // The session's own saves are the library's; the file as it was before
+  // is kept as a backup generation when the session changes it.
+  std::optional<SessionBackup> backup;
+  if (!o.dryRun) backup.emplace(o.location.StateFile());
+
   RunReport report;
   PrepareHost(o, report);
   if (!o.json) PrintPrepared(report);
   InitializeUser(o, report);
   if (!o.json) PrintInitialized(o, report);
   ReadFeatures(o, report);
-  if (!o.json) PrintReads(report);
+  if (backup) report.backup = backup->Keep();
   CollectRecords(report);
-  if (o.json) {
-    PrintJson(o, report);
-  } else {
-    PrintRecords(o, report);
-  }
+  ReportAfterWrite(!o.dryRun && !report.recorded.empty(), [&] {
+    if (!o.json) PrintReads(report);
+    if (o.json) {
+      PrintJson(o, report);
+    } else {
+      PrintRecords(o, report);
+    }
+  });
 }
 
 }  // namespace
@@ -147,16 +161,24 @@ void AddRunCommand(CLI::App& app) {
   o->location.AddOptions(*command, false);
   command->get_option("--user")->required();
   command->add_option("--device-type", o->deviceType, "Device type passed to initialize")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kUtf8Text);
   command->add_option("--store-type", o->storeType, "Store type passed to initialize")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kUtf8Text);
   command->add_flag("--free-user", o->freeUser, "Pass freeUser = true to initialize");
-  command->add_option("--experiment", o->experiments, "Register an experiment (repeatable)");
-  command->add_option("--messaging", o->messaging, "Register an in-app message (repeatable)");
-  command->add_option("--debug-entry", o->debugEntries,
-                      "Set a debug-database entry KEY=VALUE before the library reads it");
-  command->add_option("--read", o->reads,
-                      "Read a feature after initialize (repeatable); *_variation as integer");
+  command->add_option("--experiment", o->experiments, "Register an experiment (repeatable)")
+      ->check(kUtf8Text);
+  command->add_option("--messaging", o->messaging, "Register an in-app message (repeatable)")
+      ->check(kUtf8Text);
+  command
+      ->add_option("--debug-entry", o->debugEntries,
+                   "Set a debug-database entry KEY=VALUE before the library reads it")
+      ->check(kUtf8Text);
+  command
+      ->add_option("--read", o->reads,
+                   "Read a feature after initialize (repeatable); *_variation as integer")
+      ->check(kUtf8Text);
   command->add_flag("--dry-run", o->dryRun, "Write nothing; report what would be recorded");
   AddJsonFlag(*command, o->json);
   command->callback([o] { Run(*o); });

@@ -54,6 +54,7 @@ struct RunReport {
   kelabexperiment::RecordMap before;    // the state file before the session
   kelabexperiment::RecordMap after;     // as the session left it (dry run: would leave it)
   kelabexperiment::RecordMap recorded;  // what the session added or changed
+  std::string backup;                   // the copy kept of the file before the session, or empty
 };
 
 // The session's steps, in order. Each throws what the host or the library

@@ -8,6 +8,7 @@
 #include "state_edit.h"
 #include "store/experiment_store.h"
 #include "store/variation_text.h"
+#include "text_validator.h"
 
 namespace kelab {
 namespace {
@@ -25,12 +26,6 @@ struct SetOptions {
   CLI::Option* variationIdOption = nullptr;
   CLI::Option* campaignIdOption = nullptr;
 };
-
-const CLI::Validator kText(
-    [](std::string& text) -> std::string {
-      return kelcore::string::IsValidUTF8(FromStd(text)) ? "" : "the text is not valid UTF-8";
-    },
-    "TEXT");
 
 // The texts the library writes, and "control", in any letter case.
 const CLI::Validator kVariation(
@@ -69,8 +64,12 @@ void Set(SetOptions& o) {
   const auto variationId = given(o.variationIdOption, o.variationId);
   const auto campaignId = given(o.campaignIdOption, o.campaignId);
   const auto kind = kelabexperiment::VariationKindFromText(FromStd(o.variation));
+  const bool create = o.request.create;
+  const std::string experiment = o.experiment;
+  const std::string path = o.request.location.StateFile();
   o.request.change = [=](RecordMap& records) {
     const auto it = records.find(id);
+    if (it == records.end() && !create) throw NoRecord(experiment, records, path);
     // A new record's texts are those of an update whose payload names none.
     VariationRecord record;
     if (it != records.end()) {
@@ -99,23 +98,25 @@ void AddSetCommand(CLI::App& app) {
   auto* command =
       app.add_subcommand("set",
                          "Set an experiment's variation and texts in a user's state file, for QA "
-                         "(a .bak keeps the old)");
+                         "(a backup keeps the old)");
   command->footer(
       "Texts not given keep the record's; a new record gets challengerType \"none\" and\n"
-      "empty variationId and campaignId, as an update that names none. The user's\n"
-      "folder and file are created when missing; a malformed file is refused (exit 1).\n"
+      "empty variationId and campaignId, as an update that names none. Without --create\n"
+      "a new experiment, user or documents folder is an error (exit 3) naming the closest\n"
+      "stored ones; with it they are created. A malformed file is refused (exit 1).\n"
       "Examples:\n"
       "  kelab set --docs /tmp/docs --user alice --experiment checkout --variation challenger \\\n"
+      "            --create \\\n"
       "            --challenger-type copy --variation-id checkout-b --campaign-id 4711\n"
       "  kelab set --docs /tmp/docs --user alice --experiment checkout --variation "
       "forced_control\n");
   auto o = std::make_shared<SetOptions>();
   o->request.command = "set";
-  o->request.createsFile = true;
+  o->request.missingHint = " (--create makes it)";
   o->request.location.AddOptions(*command);
   command->add_option("--experiment", o->experiment, "Experiment identifier")
       ->required()
-      ->check(kText)
+      ->check(kUtf8Text)
       ->check(CLI::Validator(
           [](std::string& text) -> std::string {
             return text.empty() ? "an empty experiment identifier names no experiment" : "";
@@ -128,12 +129,15 @@ void AddSetCommand(CLI::App& app) {
       ->check(kVariation);
   o->challengerTypeOption =
       command->add_option("--challenger-type", o->challengerType, "challengerType text")
-          ->check(kText);
+          ->check(kUtf8Text);
   o->variationIdOption =
-      command->add_option("--variation-id", o->variationId, "variationId text")->check(kText);
+      command->add_option("--variation-id", o->variationId, "variationId text")->check(kUtf8Text);
   o->campaignIdOption =
       command->add_option("--campaign-id", o->campaignId, "campaignId: decimal digits, or empty")
           ->check(kCampaign);
+  command->add_flag("--create", o->request.create,
+                    "Allow a new record, user folder or documents folder (a typo otherwise "
+                    "fails with exit 3)");
   AddJsonFlag(*command, o->request.json);
   command->callback([o] { Set(*o); });
 }

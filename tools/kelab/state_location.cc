@@ -1,8 +1,12 @@
 #include "state_location.h"
 
+#include <algorithm>
+
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/string/conversions.h"
 #include "manager/user_state_path.h"
+#include "missing.h"
+#include "output.h"
 #include "store/state_file.h"
 
 namespace kelab {
@@ -32,12 +36,7 @@ const CLI::Validator kPathText(
 const CLI::Validator kUserIdentifier(
     [](std::string& text) -> std::string {
       if (text.empty()) return "an empty user identifier names no user";
-      try {
-        kelabexperiment::CheckUserIdentifier(FromStd(text));
-      } catch (const kelabexperiment::InvalidUserIdentifierError& e) {
-        return e.what();
-      }
-      return "";
+      return UserIdentifierProblem(text);
     },
     "USER");
 
@@ -80,6 +79,67 @@ void StateLocation::CreateUserFolder() const {
   kelcore::filesupport::File(Wide(StateFile()), kelcore::filesupport::StorageType::kLocal)
       .Parent()
       .Create();
+}
+
+void StateLocation::RequireFolders() const {
+  const kelcore::filesupport::File state(Wide(StateFile()),
+                                         kelcore::filesupport::StorageType::kLocal);
+  const std::string folder = Narrow(state.Parent().FullPath());
+  if (user.empty()) return RequireFolder(folder, "the folder of --file");
+  const std::string documents = DocumentsFolder();
+  RequireFolder(documents, "documents folder");
+  if (KindOf(folder) == kelcore::filesupport::PathKind::kDirectory) return;
+  std::vector<std::string> users = UserFolderNames(documents);
+  users.erase(std::remove_if(users.begin(), users.end(),
+                             [](const std::string& name) { return !IsUserIdentifier(name); }),
+              users.end());
+  throw MissingError("user '" + Printable(user) + "' has no folder in " +
+                     Printable(UsersFolder(documents)) + ClosestNames(user, users));
+}
+
+void RequireFolder(const std::string& path, const std::string& what) {
+  switch (KindOf(path)) {
+    case kelcore::filesupport::PathKind::kDirectory:
+      return;
+    case kelcore::filesupport::PathKind::kMissing:
+      throw MissingError(what + " '" + Printable(path) + "' does not exist");
+    default:
+      throw MissingError(what + " '" + Printable(path) + "' is not a folder");
+  }
+}
+
+std::string UsersFolder(const std::string& documents) {
+  return Narrow(kelcore::filesupport::Dir(kelcore::filesupport::Dir(Wide(documents)),
+                                          kelcore::UTF16String(L"Users"))
+                    .FullPath());
+}
+
+std::vector<std::string> UserFolderNames(const std::string& documents) {
+  auto& fs = kelcore::filesupport::CurrentFileSystem();
+  const kelcore::UTF16String users = Wide(UsersFolder(documents));
+  std::vector<std::string> names;
+  if (fs.Stat(users) != kelcore::filesupport::PathKind::kDirectory) return names;
+  for (const kelcore::UTF16String& name : fs.ListDirectory(users)) {
+    if (fs.Stat(kelcore::filesupport::Dir(kelcore::filesupport::Dir(users), name).FullPath()) ==
+        kelcore::filesupport::PathKind::kDirectory) {
+      names.push_back(Narrow(name));
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string UserIdentifierProblem(const std::string& name) {
+  try {
+    kelabexperiment::CheckUserIdentifier(FromStd(name));
+  } catch (const kelabexperiment::InvalidUserIdentifierError& e) {
+    return LibraryMessage(e.what());
+  }
+  return "";
+}
+
+bool IsUserIdentifier(const std::string& name) {
+  return !name.empty() && UserIdentifierProblem(name).empty();
 }
 
 kelcore::filesupport::PathKind KindOf(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -28,6 +29,10 @@ struct StateLocation {
   std::string StateFile() const;
   // The user's folder for --user, created when missing (with its parents).
   void CreateUserFolder() const;
+  // Throws MissingError unless the folders that StateFile names exist: for
+  // --file its folder; for --user the documents folder and the user's folder
+  // (naming the users closest to a missing one).
+  void RequireFolders() const;
 };
 
 // Adds --docs to `command` (see StateLocation).
@@ -39,6 +44,25 @@ std::string DocumentsFolder(const std::string& docs);
 // The user's state file under the documents folder, as the library names it.
 // REQUIRES: the library accepts `user` (CheckUserIdentifier).
 std::string UserStateFile(const std::string& documents, const std::string& user);
+
+// Throws MissingError ("<what> '<path>' does not exist", or "is not a
+// folder") unless a folder is at `path`.
+void RequireFolder(const std::string& path, const std::string& what);
+
+// <documents>/Users, as UTF-8.
+std::string UsersFolder(const std::string& documents);
+
+// The names of the folders under UsersFolder(documents), in byte order
+// (none when it is missing); IsUserIdentifier tells which are users.
+std::vector<std::string> UserFolderNames(const std::string& documents);
+
+// Why the library refuses `name` as a user identifier (CheckUserIdentifier's
+// message, as LibraryMessage shows it); empty when it accepts it.
+std::string UserIdentifierProblem(const std::string& name);
+
+// Whether the library accepts `name` as a non-empty user identifier, so that
+// every command agrees on which folders are users.
+bool IsUserIdentifier(const std::string& name);
 
 // What is at a UTF-8 path, through the host's FileSystem.
 kelcore::filesupport::PathKind KindOf(const std::string& path);

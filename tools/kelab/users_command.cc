@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -6,8 +5,6 @@
 
 #include "commands.h"
 #include "kelabexperiment/errors.h"
-#include "kelcore/filesupport/dir.h"
-#include "kelcore/string/conversions.h"
 #include "output.h"
 #include "state_location.h"
 
@@ -23,36 +20,31 @@ struct UserEntry {
   std::string error;                         // why not
 };
 
-// The folders under <documents>/Users that hold a state file, by name.
+// The users (folders the library accepts as user identifiers) under
+// <documents>/Users that hold a state file, by name.
 std::vector<UserEntry> ListUsers(const std::string& documents) {
-  using kelcore::string::ToStd;
-  const kelcore::filesupport::Dir users(
-      kelcore::filesupport::Dir(kelcore::string::UTF8to16(kelcore::string::FromStd(documents))),
-      kelcore::UTF16String(L"Users"));
   std::vector<UserEntry> entries;
-  auto& fs = kelcore::filesupport::CurrentFileSystem();
-  if (fs.Stat(users.FullPath()) != PathKind::kDirectory) return entries;
-  for (const kelcore::UTF16String& name : fs.ListDirectory(users.FullPath())) {
+  for (const std::string& name : UserFolderNames(documents)) {
+    if (!IsUserIdentifier(name)) continue;
     UserEntry entry;
-    entry.user = ToStd(kelcore::string::UTF16to8(name));
+    entry.user = name;
     entry.stateFile = UserStateFile(documents, entry.user);
     if (KindOf(entry.stateFile) != PathKind::kFile) continue;
     try {
       entry.assignments = ReadRecords(entry.stateFile).size();
     } catch (const kelabexperiment::StateFileError& e) {
-      entry.error = e.Message();
+      entry.error = LibraryMessage(e.Message());
     } catch (const std::exception& e) {
       entry.error = e.what();
     }
     entries.push_back(std::move(entry));
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const UserEntry& a, const UserEntry& b) { return a.user < b.user; });
   return entries;
 }
 
 void Users(const std::string& docs, bool json) {
   const std::string documents = DocumentsFolder(docs);
+  RequireFolder(documents, "documents folder");
   const std::vector<UserEntry> entries = ListUsers(documents);
   if (json) {
     boost::json::array users;
