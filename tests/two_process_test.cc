@@ -76,9 +76,10 @@ TEST(TwoProcessTest, AFallbackKeepsTheAssignmentAnotherProcessStored) {
   testsupport::ScopedUIQueue uiQueue;
   kelabexperiment::RegisterExperimentIdentifier(id("alpha"));
   kelabexperiment::Initialize(id("u"), id("desktop"), id("retail"), false);
-  testsupport::SpawnedProcess other({KELAB_PATH, "set", "--docs", docs.path().u8string(), "--user",
-                                     "u", "--experiment", "alpha", "--variation", "challenger"},
-                                    {{}, logs / "set.txt"});
+  testsupport::SpawnedProcess other(
+      {KELAB_PATH, "set", "--create", "--docs", docs.path().u8string(), "--user", "u",
+       "--experiment", "alpha", "--variation", "challenger"},
+      {{}, logs / "set.txt"});
   ASSERT_EQ(other.Wait(), 0) << Said(other, logs / "set.txt");
   const std::string stored = testsupport::ReadAll(docs / "Users" / "u" / "ABExperiment");
   ASSERT_NE(stored.find("challenger"), std::string::npos) << stored;
