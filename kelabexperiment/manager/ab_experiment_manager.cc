@@ -52,23 +52,19 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
     }
     for (const ImmutableString& id : experiments) withdraw(id.Text());
   };
-  {
-    boost::optional<ExperimentStore> next;
-    try {
-      CheckUserIdentifier(quillUserID.Text());
-      next.emplace(GetUserStateFilePath(quillUserID.ToString()), ExperimentStore::OnLoad::kDefer);
-      // Set over the previous values in place, never withdrawn first: a read
-      // on another thread sees the old value or the new one, never a
-      // fallback of this switch's making.
-      next->ApplyAll();
-    } catch (...) {
-      withdrawAllBut(RecordMap());
-      throw;
-    }
-    withdrawAllBut(next->Records());
-    store_.swap(next);
+  try {
+    CheckUserIdentifier(quillUserID.Text());
+    store_.emplace(GetUserStateFilePath(quillUserID.ToString()), ExperimentStore::OnLoad::kDefer);
+    // Set over the previous values in place, never withdrawn first: a read on
+    // another thread sees the old value or the new one, never a fallback of
+    // this switch's making.
+    store_->ApplyAll();
+  } catch (...) {
+    store_.reset();
+    withdrawAllBut(RecordMap());
+    throw;
   }
-  previous.reset();
+  withdrawAllBut(store_->Records());
 
   // The feature service keeps a handler for good, so each feature gets one
   // per process; it reaches whatever store this manager holds when it runs.

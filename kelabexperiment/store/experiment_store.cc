@@ -56,10 +56,12 @@ void ExperimentStore::Commit(const UTF8String* experimentId, const VariationReco
     return;
   }
   RecordMap records = file.Records(records_);
-  boost::optional<StateFingerprint> now = found;
   // Another process may have assigned the experiment meanwhile; a gap-filling
   // update then leaves its record, and the file, as they are.
-  if (!(update && mode == MergeMode::kFillGap && records.count(*experimentId) != 0)) {
+  const bool theirsStands =
+      update && mode == MergeMode::kFillGap && records.count(*experimentId) != 0;
+  boost::optional<StateFingerprint> now = found;
+  if (!theirsStands) {
     if (update) {
       records[*experimentId] = *update;
     } else {
