@@ -38,7 +38,8 @@ TEST(JsonObjectWriterTest, WritesWhatGetJSONUTF8StringWritesAndRefusesTextThatIs
   // Added in byte order of name, as the JsonObject keeps them.
   add("quote\"name\\", "");
   add("\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC \xF0\x9F\x98\x80 / \x7F");
-  EXPECT_EQ(kelcore::string::ToStd(writer.Finish()), kelcore::string::ToStd(GetJSONUTF8String(object, false)));
+  EXPECT_EQ(kelcore::string::ToStd(writer.Finish()),
+            kelcore::string::ToStd(GetJSONUTF8String(object, false)));
 }
 
 }  // namespace

@@ -13,17 +13,16 @@
 
 #include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/config/windows_api.h"
-#include "kelcore/filesupport/file_system.h"
+#include "platform/env.h"
 #include "store/experiment_store.h"
 #include "store/state_file_transaction.h"
 #include "store/store_test_support.h"
 #include "testsupport/error_of.h"
-#include "testsupport/fault_file_system.h"
+#include "testsupport/fault_env.h"
 
 namespace kelabexperiment {
 namespace {
 
-using kelcore::filesupport::FileError;
 using ::testing::HasSubstr;
 using testsupport::ErrorOf;
 
@@ -45,11 +44,11 @@ class StateFileTest : public StoreTest {
     }
     return names;
   }
-  testsupport::FaultFileSystem faults_;
+  testsupport::FaultEnv faults_;
 };
 
 TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
-  kelcore::filesupport::ScopedFileSystem scope(faults_);
+  platform::ScopedEnv scope(faults_);
   const auto failsKeepingTheOldFile = [&](const std::string& text, const std::string& fault) {
     EXPECT_THROW(WriteStateFileAtomically(StatePath(), T(text)), FileError) << fault;
     EXPECT_EQ(FileText(), kOld) << fault;
@@ -61,12 +60,12 @@ TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
   }
   faults_.writeBudget = -1;
   for (std::atomic<bool>* knob :
-       {&faults_.failSync, &faults_.failClose, &faults_.failRename, &faults_.failCreateFile}) {
+       {&faults_.failSync, &faults_.failClose, &faults_.failReplace, &faults_.failCreate}) {
     *knob = true;
     failsKeepingTheOldFile("{}", "knob");
     *knob = false;
   }
-  EXPECT_EQ(faults_.renames.load(), 0);
+  EXPECT_EQ(faults_.replaces.load(), 0);
 }
 
 TEST_F(StateFileTest, ASaveSweepsStaleTemporariesAndNothingElse) {
@@ -166,8 +165,8 @@ TEST_F(StateFileTest, AnEditWritesOnlyAChangeAndKeepsThePreviousFile) {
   EXPECT_EQ(Leftovers().size(), 2u);  // the two files moved aside, nothing copied
 
   // A failing backup fails the edit before the file changes.
-  kelcore::filesupport::ScopedFileSystem scope(faults_);
-  faults_.failRename = true;
+  platform::ScopedEnv scope(faults_);
+  faults_.failReplace = true;
   EXPECT_THROW(edit(UnreadableStateFile::kFail, true), FileError);
   EXPECT_EQ(FileText(), "{}");
 }

@@ -24,8 +24,6 @@
 #include "kelcore/filesupport/file.h"
 #include "kelcore/filesupport/file_system.h"
 #include "testsupport/error_of.h"
-#include "testsupport/fault_file_system.h"
-#include "testsupport/memory_file_system.h"
 #include "testsupport/scoped_environment.h"
 #include "testsupport/scoped_user_docs_dir.h"
 #include "testsupport/temp_dir.h"
@@ -81,18 +79,6 @@ TEST_F(FileTest, DirCreatesMissingParentsDurablyAndRefusesToCreateOverAFile) {
   const Dir blocked(root, Ascii("plain"));
   EXPECT_FALSE(blocked.Exists());
   EXPECT_THAT(FileErrorOf([&] { blocked.Create(); }), HasSubstr("plain"));
-#ifndef _WIN32  // the in-memory disk separates folders with '/' only, as POSIX does
-  // A new folder's entry is flushed in its parent, as a saved file's is.
-  testsupport::MemoryFileSystem memory;
-  const ScopedFileSystem scope(memory);
-  const Dir docs(Ascii("/docs"));
-  docs.Create();
-  memory.SyncEverything();
-  const Dir user(Dir(docs, Ascii("Users")), Ascii("alice"));
-  user.Create();
-  memory.SimulatePowerLoss();
-  EXPECT_TRUE(user.Exists());
-#endif
 }
 
 TEST_F(FileTest, JoinAddsOneSeparatorWhereNoneIsAndParentCutsAtTheLastOne) {
@@ -335,22 +321,6 @@ TEST_F(FileTest, PlatformDocumentsFolderFollowsTheXdgConvention) {
   }
 }
 #endif
-
-TEST_F(FileTest, ScopedFileSystemRoutesEveryCallAndRestores) {
-  const File file(Wide(temp_ / "f"), StorageType::kLocal);
-  testsupport::FaultFileSystem faults;
-  faults.failCreateFile = true;
-  faults.writeBudget = 0;
-  {
-    ScopedFileSystem scope(faults);
-    EXPECT_FALSE(file.Create(false));
-    OPlatformByteStream out(file, kStreamBinary);
-    EXPECT_THROW(out.WriteBlock("x", 1), FileError);
-  }
-  EXPECT_TRUE(file.Exists());  // opened for writing through the fault layer
-  EXPECT_EQ(std::filesystem::file_size(temp_ / "f"), 0u);
-  EXPECT_TRUE(File(Wide(temp_ / "g"), StorageType::kLocal).Create(false));
-}
 
 }  // namespace
 }  // namespace kelcore::filesupport

@@ -1,0 +1,3 @@
+#include "platform/env.h"
+
+#include <gtest/gtest.h>

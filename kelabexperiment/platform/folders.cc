@@ -1,0 +1,19 @@
+#include "platform/folders.h"
+
+namespace kelabexperiment::platform {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t cut = path.find_last_of(kPathSeparators);
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+void CreateFolders(Env& env, const std::string& path) {
+  if (env.Stat(path) == EntryKind::kMissing) {
+    const std::string parent = FolderOf(path);
+    if (parent != path && parent != ".") CreateFolders(env, parent);
+  }
+  env.CreateFolder(path);
+}
+
+}  // namespace kelabexperiment::platform
