@@ -42,6 +42,11 @@ class WritableFile {
 class FileLock {
  public:
   virtual ~FileLock();
+  // Whether the lock file's path still names the locked file. A cleanup tool
+  // or a sync client may delete or replace the file while it is held; the
+  // lock then excludes no one who comes after, so work done under it must
+  // not be committed.
+  virtual bool StillNamed() = 0;
 };
 
 // The library's one seam to the operating system: the few operations that the

@@ -99,11 +99,19 @@ class PosixWritableFile final : public WritableFile {
 
 class PosixFileLock final : public FileLock {
  public:
-  explicit PosixFileLock(int fd) : fd_(fd) {}
+  PosixFileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   ~PosixFileLock() override { ::close(fd_); }  // closing releases the lock
+
+  bool StillNamed() override {
+    struct stat held;
+    struct stat named;
+    return ::fstat(fd_, &held) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+  }
 
  private:
   int fd_;
+  std::string path_;
 };
 
 // The new file takes the model's permission bits, without setuid, setgid or
@@ -186,7 +194,7 @@ class PosixEnv final : public Env {
       const int fd =
           ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
       if (fd < 0) Fail("cannot open the lock file", path, errno);
-      auto lock = std::make_unique<PosixFileLock>(fd);
+      auto lock = std::make_unique<PosixFileLock>(fd, path);
       struct stat held;
       if (::fstat(fd, &held) != 0) Fail("cannot stat the lock file", path, errno);
       if (!S_ISREG(held.st_mode)) throw FileError("cannot lock '" + path + "': not a regular file");
@@ -202,11 +210,7 @@ class PosixEnv final : public Env {
         if (errno == EWOULDBLOCK) return nullptr;
         Fail("cannot lock", path, errno);
       }
-      struct stat named;
-      if (::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-          named.st_ino == held.st_ino) {
-        return lock;
-      }
+      if (lock->StillNamed()) return lock;
     }
     throw FileError("cannot lock '" + path + "': it is replaced each time it is locked");
   }

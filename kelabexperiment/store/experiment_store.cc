@@ -45,6 +45,11 @@ void ExperimentStore::ApplyAll() {
 
 void ExperimentStore::Commit(const UTF8String* experimentId, const VariationRecord* update,
                              MergeMode mode) {
+  RetryingLostLocks([&] { CommitOnce(experimentId, update, mode); });
+}
+
+void ExperimentStore::CommitOnce(const UTF8String* experimentId, const VariationRecord* update,
+                                 MergeMode mode) {
   StateFileTransaction file(statePath_);
   if (CommitInPlace(file, experimentId, update)) return;
   RecordMap records = file.Records(records_);

@@ -85,7 +85,9 @@ class ExperimentStore {
   // holds for `experimentId` stays, and nothing is written. When only the
   // folder flush fails (StateFileNotDurableError), memory still takes what
   // the file now holds before the error passes.
+  // A lock lost meanwhile (StateFileLockLostError) has it done again.
   void Commit(const UTF8String* experimentId, const VariationRecord* update, MergeMode mode);
+  void CommitOnce(const UTF8String* experimentId, const VariationRecord* update, MergeMode mode);
   // The in-place part of Commit; false, changing nothing, when the file is
   // not what memory would write.
   bool CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,

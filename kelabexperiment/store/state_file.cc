@@ -257,7 +257,8 @@ namespace {
 // `target` and flushes the folder. See WriteStateFileAtomically.
 void ReplaceAtomically(const UTF8String& statePath, const std::string& target,
                        const std::string& attributesOf,
-                       const std::function<void(platform::WritableFile&)>& write) {
+                       const std::function<void(platform::WritableFile&)>& write,
+                       platform::FileLock* lock) {
   platform::Env& env = CurrentEnv();
   const std::string temp = NativePath(UniqueSiblingPath(statePath, "tmp"));
   {
@@ -274,6 +275,11 @@ void ReplaceAtomically(const UTF8String& statePath, const std::string& target,
     }
   }
   try {
+    // Checked last, so that the window for losing the lock unseen is the
+    // rename's own.
+    if (lock != nullptr && !lock->StillNamed()) {
+      throw StateFileLockLostError("its lock file was deleted or replaced while it was held");
+    }
     env.Replace(temp, target);
   } catch (...) {
     env.Remove(temp);
@@ -292,10 +298,12 @@ void ReplaceAtomically(const UTF8String& statePath, const std::string& target,
 
 }  // namespace
 
-void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
+void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text,
+                              platform::FileLock* lock) {
   const std::string target = NativePath(path);
-  ReplaceAtomically(path, target, target,
-                    [&](platform::WritableFile& out) { out.Append(text.data(), text.size()); });
+  ReplaceAtomically(
+      path, target, target,
+      [&](platform::WritableFile& out) { out.Append(text.data(), text.size()); }, lock);
 }
 
 void BackUpStateFile(const UTF8String& path, const UTF8String& backup) {
@@ -311,7 +319,7 @@ void BackUpStateFile(const UTF8String& path, const UTF8String& backup) {
       out.Append(block.data(), n);
       left -= n;
     }
-  });
+  }, nullptr);
 }
 
 }  // namespace kelabexperiment

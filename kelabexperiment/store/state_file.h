@@ -8,6 +8,7 @@
 
 #include "host/kelcore.h"
 #include "kelabexperiment/errors.h"
+#include "platform/env.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {
@@ -17,6 +18,17 @@ namespace kelabexperiment {
 // so the library never writes a file it would not load.
 inline constexpr std::uint64_t kMaxStateFileBytes = std::uint64_t{64} << 20;  // 64 MiB
 inline constexpr std::size_t kMaxStateFileRecords = 1'000'000;
+
+// A save whose lock file was deleted or replaced while it was held: others may
+// have worked on the file meanwhile, so the save did not replace it and is
+// to be done again under a new lock.
+class StateFileLockLostError : public FileError {
+ public:
+  using FileError::FileError;
+};
+
+// How often a save is tried in all when its lock is lost each time.
+inline constexpr int kStateFileLockAttempts = 3;
 
 // A state file over a limit of size or records: a FileError, told apart
 // because such a file, unlike an unreadable disk, can be moved aside.
@@ -91,8 +103,11 @@ bool IsTextBeforeChange(const UTF8String& file, const MarkedStateText& now,
 // untouched, except when only the last step, the folder flush, fails: the new
 // file is then in place but may not survive a power loss, and the error is a
 // StateFileNotDurableError that says so.
+// With `lock`, the file is replaced only while `lock` is still named by its
+// path, else the temporary is removed and StateFileLockLostError thrown.
 // REQUIRES: the caller holds the state file's lock (StateFileTransaction).
-void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text);
+void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text,
+                              platform::FileLock* lock = nullptr);
 
 // Copies the regular file at `path`, whatever its size or content, to
 // `backup` as WriteStateFileAtomically writes (a reader of the backup finds

@@ -61,6 +61,8 @@ auto StateFileTransaction::Named(const Step& step) -> decltype(step()) {
     throw StateFileNotDurableError(named(e.what()));
   } catch (const StateFileLimitError& e) {
     throw StateFileLimitError(named(e.what()));
+  } catch (const StateFileLockLostError& e) {
+    throw StateFileLockLostError(named(e.what()));
   } catch (const FileError& e) {
     throw FileError(named(e.what()));
   }
@@ -112,16 +114,18 @@ bool StateFileTransaction::Exists() const {
 }
 
 void StateFileTransaction::Write(const RecordMap& records) {
-  Named([&] { WriteStateFileAtomically(path_, SerializeState(records, path_)); });
+  Named([&] { WriteStateFileAtomically(path_, SerializeState(records, path_), lock_.get()); });
 }
 
 void StateFileTransaction::WriteText(const UTF8String& text) {
-  Named([&] { WriteStateFileAtomically(path_, text); });
+  Named([&] { WriteStateFileAtomically(path_, text, lock_.get()); });
 }
 
-StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
-                            const std::function<bool(RecordMap&)>& change,
-                            const std::function<UTF8String()>& backupPath) {
+namespace {
+
+StateFileEdit EditOnce(const UTF8String& path, UnreadableStateFile unreadable,
+                       const std::function<bool(RecordMap&)>& change,
+                       const std::function<UTF8String()>& backupPath) {
   StateFileTransaction file(path);
   StateFileEdit edit;
   bool readable = true;
@@ -153,6 +157,14 @@ StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadab
   if (!copy.empty()) edit.backup = copy;
   edit.written = true;
   return edit;
+}
+
+}  // namespace
+
+StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
+                            const std::function<bool(RecordMap&)>& change,
+                            const std::function<UTF8String()>& backupPath) {
+  return RetryingLostLocks([&] { return EditOnce(path, unreadable, change, backupPath); });
 }
 
 }  // namespace kelabexperiment

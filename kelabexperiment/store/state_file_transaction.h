@@ -72,6 +72,19 @@ class StateFileTransaction {
   std::exception_ptr oversized_;  // the limit error of a file too large to read
 };
 
+// Runs `step`, a whole read-change-write in one StateFileTransaction, again
+// while it throws StateFileLockLostError, kStateFileLockAttempts times in all.
+template <typename Step>
+auto RetryingLostLocks(const Step& step) -> decltype(step()) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return step();
+    } catch (const StateFileLockLostError&) {
+      if (attempt == kStateFileLockAttempts) throw;
+    }
+  }
+}
+
 // What to do in EditStateFile with a file that cannot be read as a state file.
 enum class UnreadableStateFile {
   kFail,        // throw the load's error; nothing changes

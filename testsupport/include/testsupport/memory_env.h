@@ -120,9 +120,9 @@ class MemoryEnv : public kelabexperiment::platform::Env {
     if (KindAt(p) != EntryKind::kFile && KindAt(p) != EntryKind::kMissing) {
       throw FileError("cannot lock '" + p + "': not a regular file");
     }
-    disk_->FileAt(p);
+    const std::shared_ptr<MemoryDisk::Node> node = disk_->FileAt(p);
     if (!disk_->locked.insert(p).second) return nullptr;
-    return std::make_unique<Lock>(disk_, p);
+    return std::make_unique<Lock>(disk_, p, node);
   }
   std::vector<std::string> List(const std::string& p) override {
     const auto lock = disk_->Begin();
@@ -175,16 +175,22 @@ class MemoryEnv : public kelabexperiment::platform::Env {
 
   class Lock : public kelabexperiment::platform::FileLock {
    public:
-    Lock(std::shared_ptr<MemoryDisk> disk, std::string path)
-        : disk_(std::move(disk)), path_(std::move(path)) {}
+    Lock(std::shared_ptr<MemoryDisk> disk, std::string path, std::shared_ptr<MemoryDisk::Node> node)
+        : disk_(std::move(disk)), path_(std::move(path)), node_(std::move(node)) {}
     ~Lock() override {
       std::lock_guard<std::mutex> lock(disk_->mutex);
       disk_->locked.erase(path_);
+    }
+    bool StillNamed() override {
+      std::lock_guard<std::mutex> lock(disk_->mutex);
+      const auto it = disk_->files.find(path_);
+      return it != disk_->files.end() && it->second == node_;
     }
 
    private:
     std::shared_ptr<MemoryDisk> disk_;
     std::string path_;
+    std::shared_ptr<MemoryDisk::Node> node_;
   };
 
   // Reads what the file held when it was opened.
