@@ -3,10 +3,9 @@
 // lock files, links, and names that cannot be converted exactly.
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include <gmock/gmock.h>
 
@@ -18,7 +17,11 @@
 namespace kelabexperiment::platform {
 namespace {
 
+using ::testing::AnyOf;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 using ::testing::UnorderedElementsAre;
 
 std::string U8(const std::filesystem::path& path) { return path.u8string(); }
@@ -38,6 +41,7 @@ std::string FileErrorOf(Action&& action) {
 void Write(Env& env, const std::string& path, const std::string& text) {
   auto out = env.CreateExclusive(path, std::string());
   out->Append(text.data(), text.size());
+  out->Sync();
   out->Close();
 }
 
@@ -288,8 +292,16 @@ TEST_F(WindowsEnvTest, ListGivesEveryNameInUTF8) {
   EXPECT_EQ(env_.Stat(folder + "\\" + unicode), EntryKind::kFile);
   EXPECT_THAT(env_.List(folder), UnorderedElementsAre(unicode, "sub"));
   EXPECT_THAT(env_.List(folder + "\\sub"), ::testing::IsEmpty());
-  EXPECT_THAT(FileErrorOf([&] { env_.List(folder + "\\missing"); }),
-              HasSubstr("cannot list folder '" + folder + "\\missing'"));
+
+  // The system's reason, on the same line: "...': <reason> (error 3)".
+  const std::string error = FileErrorOf([&] { env_.List(folder + "\\missing"); });
+  const std::string named = "cannot list folder '" + folder + "\\missing': ";
+  ASSERT_THAT(error, StartsWith(named));
+  const std::string reason = error.substr(named.size());
+  EXPECT_THAT(reason, EndsWith(" (error 3)"));
+  EXPECT_GT(reason.size(), std::strlen(" (error 3)"));
+  EXPECT_THAT(reason, Not(AnyOf(StartsWith("system error"), HasSubstr("\n"), HasSubstr("\r"),
+                                HasSubstr(". ("))));
 }
 
 TEST_F(WindowsEnvTest, CreateFolderAcceptsOnlyAFolderAlreadyThere) {
