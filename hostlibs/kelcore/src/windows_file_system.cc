@@ -12,8 +12,6 @@
 #include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "platform_environment.h"
-#include "windows_path.h"
-#include "windows_replace.h"
 
 namespace kelcore::filesupport {
 namespace {
@@ -28,11 +26,11 @@ bool IsUTF16(const UTF16String& text) {
 
 // UTF16String holds UTF-16 code units in a 16-bit wchar_t here, as the wide
 // API takes them. Windows would accept an unpaired surrogate too, but such a
-// name cannot be written anywhere else unchanged, so it is refused. Absolute
-// paths go in the extended-length form, free of the MAX_PATH limit.
-UTF16String Native(const UTF16String& path) {
+// name cannot be written anywhere else unchanged, so it is refused. Paths go
+// to Windows as they are, within its usual length limit.
+const UTF16String& Native(const UTF16String& path) {
   if (!IsUTF16(path)) throw FileError("path '" + ForMessage(path) + "' is not valid UTF-16");
-  return ExtendedLengthPath(path);
+  return path;
 }
 
 std::string SystemMessage(DWORD error) {
@@ -218,13 +216,10 @@ class WindowsFileSystem final : public FileSystem {
   }
 
   void RenameFile(const UTF16String& from, const UTF16String& to) override {
-    const UTF16String source = Native(from);
-    const UTF16String target = Native(to);
-    const DWORD error = MoveReplacingRetrying(source.c_str(), target.c_str(),
-                                              [] { ::Sleep(kReplacePauseMilliseconds); });
-    if (error != ERROR_SUCCESS) {
+    if (!::MoveFileExW(Native(from).c_str(), Native(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       throw FileError("cannot replace '" + ForMessage(to) + "' by '" + ForMessage(from) +
-                      "': " + SystemMessage(error));
+                      "': " + SystemMessage(::GetLastError()));
     }
   }
 
