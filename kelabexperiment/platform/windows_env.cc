@@ -235,11 +235,24 @@ class WindowsWritableFile final : public WritableFile {
 
 class WindowsFileLock final : public FileLock {
  public:
-  explicit WindowsFileLock(HANDLE file) : file_(file) {}
-  HANDLE handle() const { return file_.get(); }
+  WindowsFileLock(HANDLE file, std::wstring native) : file_(file), native_(std::move(native)) {}
   ~WindowsFileLock() override {
     // Closing alone frees the lock only when Windows gets round to it.
     OVERLAPPED whole{};
+    ::UnlockFileEx(file_.get(), 0, MAXDWORD, MAXDWORD, &whole);
+  }
+
+  // Without delete sharing nobody can take the name from the open file, but
+  // a file system that ignores sharing could.
+  bool StillNamed() override {
+    const Handle named(OpenEntry(native_, 0, kShareAll));
+    return named.valid() && SameFile(named.get(), file_.get());
+  }
+
+ private:
+  Handle file_;
+  std::wstring native_;
+};
     ::UnlockFileEx(file_.get(), 0, MAXDWORD, MAXDWORD, &whole);
   }
 
@@ -404,11 +417,8 @@ class WindowsEnv final : public Env {
         if (error == ERROR_LOCK_VIOLATION) return nullptr;
         Fail("cannot lock", path, error);
       }
-      auto lock = std::make_unique<WindowsFileLock>(file.release());
-      // Without delete sharing nobody can take the name from the open file,
-      // but a file system that ignores sharing could: then lock again.
-      const Handle named(OpenEntry(native, 0, kShareAll));
-      if (named.valid() && SameFile(named.get(), lock->handle())) return lock;
+      auto lock = std::make_unique<WindowsFileLock>(file.release(), native);
+      if (lock->StillNamed()) return lock;
       if (attempt == kLockTries) {
         throw FileError("cannot lock '" + ForMessage(path) +
                         "': the file at the path keeps changing");
