@@ -310,16 +310,19 @@ void BackUpStateFile(const UTF8String& path, const UTF8String& backup) {
   const std::string state = NativePath(path);
   const std::unique_ptr<platform::ReadableFile> in = CurrentEnv().OpenForRead(state);
   const std::uint64_t length = in->Size();
-  ReplaceAtomically(path, NativePath(backup), state, [&](platform::WritableFile& out) {
-    // Any size: a file over the limits is backed up too.
-    std::string block(std::size_t{1} << 16, '\0');
-    for (std::uint64_t left = length; left != 0;) {
-      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-      in->Read(block.data(), n);
-      out.Append(block.data(), n);
-      left -= n;
-    }
-  }, nullptr);
+  ReplaceAtomically(
+      path, NativePath(backup), state,
+      [&](platform::WritableFile& out) {
+        // Any size: a file over the limits is backed up too.
+        std::string block(std::size_t{1} << 16, '\0');
+        for (std::uint64_t left = length; left != 0;) {
+          const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+          in->Read(block.data(), n);
+          out.Append(block.data(), n);
+          left -= n;
+        }
+      },
+      nullptr);
 }
 
 }  // namespace kelabexperiment

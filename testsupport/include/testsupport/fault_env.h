@@ -36,9 +36,11 @@ class FaultEnv : public kelabexperiment::platform::Env {
   std::atomic<int> locks{0};  // lock attempts, failed ones included
   // Stat of this path fails as if it could not be told (permissions, a loop).
   std::string failStatOf;
-  // Runs at the start of every OpenForRead, to act in the middle of a load.
-  // Set it, and failStatOf, before the code under test runs.
+  // Run at the start of every OpenForRead (in the middle of a load) and every
+  // CreateExclusive (in a save, after the file was read under the lock). Set
+  // them, and failStatOf, before the code under test runs.
   std::function<void()> onOpenForRead;
+  std::function<void()> onCreate;
 
   EntryKind Stat(const std::string& p) override {
     if (!failStatOf.empty() && p == failStatOf) {
@@ -54,6 +56,7 @@ class FaultEnv : public kelabexperiment::platform::Env {
   std::unique_ptr<kelabexperiment::platform::WritableFile> CreateExclusive(
       const std::string& p, const std::string& attributesOf) override {
     if (failCreate) throw FileError("injected create failure");
+    if (onCreate) onCreate();
     return std::make_unique<Writable>(Base().CreateExclusive(p, attributesOf), *this);
   }
   void Replace(const std::string& from, const std::string& to) override {
