@@ -55,7 +55,8 @@ TEST(LockLossTest, ALockFileDeletedOrReplacedWhileHeldLosesNoRecord) {
           {KELAB_PATH, "set", "--create", "--docs", docs.path().u8string(), "--user", "u",
            "--experiment", theirs, "--variation", "challenger"},
           {{}, logs / "set.txt"});
-      ASSERT_EQ(other.Wait(), 0) << other.Failure() << ": " << testsupport::ReadAll(logs / "set.txt");
+      ASSERT_EQ(other.Wait(), 0) << other.Failure() << ": "
+                                 << testsupport::ReadAll(logs / "set.txt");
     };
     store.Merge(T(mine), T(R"({"variation":"forced_control"})"), T(""));
     ASSERT_TRUE(interfered);

@@ -61,6 +61,23 @@ TEST(UserStatePathTest, CreatesFoldersAndAnEmptyFileOnlyWhenMissing) {
   testsupport::WriteAll(file, "{\"kept\":\"{}\"}");
   GetUserStateFilePath(testsupport::Wide("u1"));
   EXPECT_EQ(testsupport::ReadAll(file), "{\"kept\":\"{}\"}");
+
+  // A link at the state path, dangling or not, is an error; nothing is made
+  // where it points (with a relative link: another user's file).
+  std::filesystem::create_directories(docs / "Users" / "u2");
+  const auto link = docs / "Users" / "u2" / "ABExperiment";
+  for (const std::filesystem::path target : {"../u3/ABExperiment", "../u1/ABExperiment"}) {
+    std::filesystem::remove(link);
+    std::filesystem::create_directories(docs / "Users" / "u3");
+    std::error_code unsupported;
+    std::filesystem::create_symlink(target, link, unsupported);
+    if (unsupported) GTEST_SKIP() << "no symbolic links here: " << unsupported.message();
+    EXPECT_THAT(
+        testsupport::ErrorOf<FileError>([] { GetUserStateFilePath(testsupport::Wide("u2")); }),
+        HasSubstr("is a symbolic link"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(docs / "Users" / "u3" / "ABExperiment"));
+  EXPECT_EQ(testsupport::ReadAll(file), "{\"kept\":\"{}\"}");
 }
 
 // A relative documents folder is taken against the working folder when the
