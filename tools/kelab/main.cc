@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "kelabexperiment/errors.h"
 #include "kelabexperiment/version.h"
-#include "kelcore/filesupport/file_system.h"
+#include "kelcore/filesupport/file_error.h"
 #include "missing.h"
 #include "output.h"
 #include "store/state_file.h"
