@@ -253,12 +253,6 @@ class WindowsFileLock final : public FileLock {
   Handle file_;
   std::wstring native_;
 };
-::UnlockFileEx(file_.get(), 0, MAXDWORD, MAXDWORD, &whole);
-}
-
-private:
-Handle file_;
-};
 
 // A lock file replaced this often in a row, while locking, is given up on.
 constexpr int kLockTries = 10;
