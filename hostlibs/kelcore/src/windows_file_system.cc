@@ -65,15 +65,6 @@ bool IsRegularFile(HANDLE file) {
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// A symbolic link or a junction. Other reparse points, such as the
-// placeholders of a cloud-synchronised documents folder, are files.
-bool IsLink(HANDLE file) {
-  FILE_ATTRIBUTE_TAG_INFO info;
-  return !::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
-         ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-          IsReparseTagNameSurrogate(info.ReparseTag));
-}
-
 // Opens a regular file, or throws FileError saying why not. Opening a pipe
 // or a device returns at once; the handle's type is checked before any read
 // or write could wait on it.
