@@ -105,6 +105,7 @@ UTF8String GetUserStateFilePath(const UTF16String& userId) {
     case platform::EntryKind::kMissing:
       try {
         env.CreateExclusive(native, std::string())->Close();
+        env.SyncFolder(platform::FolderOf(native));
       } catch (const FileError&) {
         // Another process may have created it meanwhile; anything else fails.
         if (env.Stat(native) != platform::EntryKind::kFile) throw;

@@ -9,11 +9,15 @@ std::string FolderOf(const std::string& path) {
 }
 
 void CreateFolders(Env& env, const std::string& path) {
-  if (env.Stat(path) == EntryKind::kMissing) {
-    const std::string parent = FolderOf(path);
-    if (parent != path && parent != ".") CreateFolders(env, parent);
+  if (env.Stat(path) != EntryKind::kMissing) {
+    env.CreateFolder(path);  // fails unless a folder is there
+    return;
   }
+  const std::string parent = FolderOf(path);
+  if (parent != path && parent != ".") CreateFolders(env, parent);
   env.CreateFolder(path);
+  // A new folder's entry must survive a power loss as the files saved in it do.
+  env.SyncFolder(parent);
 }
 
 }  // namespace kelabexperiment::platform

@@ -16,9 +16,10 @@ inline constexpr char kPathSeparators[] = "/";
 // The folder that holds the entry at `path` ("." for a bare name).
 std::string FolderOf(const std::string& path);
 
-// Creates the folder at `path` and every missing folder above it. A link to a
-// folder counts as a folder: a user may keep documents anywhere. Throws
-// FileError when one cannot be created or what is on the way cannot be told.
+// Creates the folder at `path` and every missing folder above it, each made
+// durable in its parent. A link to a folder counts as a folder: a user may
+// keep documents anywhere. Throws FileError when one cannot be created or
+// what is on the way cannot be told.
 void CreateFolders(Env& env, const std::string& path);
 
 }  // namespace kelabexperiment::platform
