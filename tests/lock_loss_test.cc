@@ -18,9 +18,11 @@
 namespace kelabexperiment {
 namespace {
 
+#ifndef _WIN32
 constexpr int kRounds = 60;
 
 UTF8String T(const std::string& text) { return kelcore::string::FromStd(text); }
+#endif
 
 TEST(LockLossTest, ALockFileDeletedOrReplacedWhileHeldLosesNoRecord) {
 #ifdef _WIN32
