@@ -84,7 +84,7 @@ bool ExperimentStore::CommitInPlace(StateFileTransaction& file, const UTF8String
                                     const VariationRecord* update) {
   if (!update) {
     UTF8String text = SerializeState(records_, statePath_);
-    if (text != file.Text()) return false;
+    if (kelcore::string::View(text) != kelcore::string::View(file.Text())) return false;
     file.WriteText(text);
     return true;
   }
