@@ -74,7 +74,7 @@ TEST_F(StateFileTest, ASaveSweepsOnlyItsOwnStaleTemporaries) {
   const std::string ownNames[] = {"ABExperiment.tmp", "ABExperiment.tmp-0123456789abcdef"};
   // Names of others' files that merely look alike, and a folder at an own name.
   const std::string others[] = {"ABExperiment.tmp-notes.txt", "ABExperiment.tmpl",
-                                "ABExperiment.tmp-0123456789ABCDEF",
+                                "ABExperiment.tmp-00000000000000AB",
                                 "ABExperiment.tmp-0123456789abcde", "ABExperimentNotes"};
   for (const std::string& name : ownNames) testsupport::WriteAll(temp_ / name, "{\"half");
   for (const std::string& name : others) testsupport::WriteAll(temp_ / name, "mine");
@@ -387,6 +387,7 @@ TEST_F(StateFileTest, AHeldLockIsWaitedForAFixedTimeThenTheSaveFailsKeepingNothi
   EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
 }
 
+#ifndef _WIN32  // there a held lock file cannot be deleted (WindowsEnvTest)
 // A cleanup tool deletes the lock file while this save holds it, and another
 // writer, finding no lock, saves meanwhile: this save must not overwrite that.
 TEST_F(StateFileTest, ASaveWhoseLockFileWasDeletedMeanwhileRunsAgainKeepingTheOtherRecord) {
@@ -407,6 +408,7 @@ TEST_F(StateFileTest, ASaveWhoseLockFileWasDeletedMeanwhileRunsAgainKeepingTheOt
   EXPECT_EQ(mine.Records().size(), 3u);
   EXPECT_TRUE(Leftovers().empty());
 }
+#endif
 
 #ifdef _WIN32
 // A virus scanner, an indexer or a backup tool may hold the state file open
