@@ -1,16 +1,16 @@
 #pragma once
 
-// What every fuzzer shares: the input as host text, and an in-memory file
-// system so that no input ever reaches the disk.
+// What every fuzzer shares: the input as host text, and the library's
+// platform seam in memory so that no input ever reaches the disk.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 #include "kelcore/filesupport/dir.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/string_types.h"
-#include "testsupport/memory_file_system.h"
+#include "platform/env.h"
+#include "testsupport/memory_env.h"
 
 namespace fuzz {
 
@@ -18,18 +18,18 @@ inline kelcore::UTF8String Text(const std::uint8_t* data, std::size_t size) {
   return kelcore::UTF8String(data, data + size);
 }
 
-// Installs a fresh in-memory file system, with the documents folder at
+// Installs a fresh in-memory platform seam, with the documents folder at
 // "/docs", for the lifetime of the object.
 class InMemoryDisk {
  public:
   InMemoryDisk() : scope_(fs_) {
     kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String(L"/docs"));
   }
-  testsupport::MemoryFileSystem& fs() { return fs_; }
+  testsupport::MemoryEnv& fs() { return fs_; }
 
  private:
-  testsupport::MemoryFileSystem fs_;
-  kelcore::filesupport::ScopedFileSystem scope_;
+  testsupport::MemoryEnv fs_;
+  kelabexperiment::platform::ScopedEnv scope_;
 };
 
 // A property that must hold for every input; a failure is a finding.

@@ -5,7 +5,6 @@
 #include "kelabexperiment/errors.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/testing/feature_service_testing.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "store/experiment_store.h"
 
@@ -13,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace kelabexperiment;
   fuzz::InMemoryDisk disk;
   kelappsupport::feature::ResetFeatureService();
-  const kelcore::UTF16String path(L"/docs/state");
-  disk.fs().PutFile(path, std::string(reinterpret_cast<const char*>(data), size));
+  disk.fs().PutFile("/docs/state", std::string(reinterpret_cast<const char*>(data), size));
   const UTF8String path8 = kelcore::string::FromStd("/docs/state");
   try {
     ExperimentStore store(path8);

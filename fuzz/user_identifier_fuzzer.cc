@@ -23,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string expected = "/docs/Users/" + kelcore::string::ToStd(id) + "/ABExperiment";
   fuzz::Require(kelcore::string::ToStd(path) == expected);
   std::string content;
-  fuzz::Require(disk.fs().GetFile(kelcore::string::UTF8to16(path), &content) && content.empty());
+  fuzz::Require(disk.fs().GetFile(kelcore::string::ToStd(path), &content) && content.empty());
   return 0;
 }

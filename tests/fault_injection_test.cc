@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kelcore/filesupport/file_system.h"
+#include "kelabexperiment/errors.h"
 #include "store/experiment_store.h"
 #include "testsupport/temp_dir.h"
 
@@ -41,7 +41,7 @@ TEST(FaultInjectionTest, FullDiskFailsTheSaveAndKeepsThePreviousFile) {
     ExperimentStore store(T(file.u8string()));
     try {
       store.Merge(T("exp"), T(R"({"variation":"forced_control"})"), T(""));
-    } catch (const kelcore::filesupport::FileError&) {
+    } catch (const kelabexperiment::FileError&) {
       // Nothing kept: the next update tries again.
       _exit(store.Records().at(T("exp")).variation == VariationKind::Challenger ? 0 : 11);
     }

@@ -37,7 +37,6 @@
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/config/initializer_registrar.h"
 #include "kelcore/filesupport/dir.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "kelscripting/definition/script_definitions.h"
 #include "kelscripting/engine/script_calls.h"
@@ -132,7 +131,7 @@ std::size_t RunUILoop() {
   while (ui::PendingUITaskCount() > 0) {
     try {
       ran += ui::RunPendingUITasks();
-    } catch (const kelcore::filesupport::FileError& e) {
+    } catch (const kelabexperiment::FileError& e) {
       std::cout << "  a forced-control update could not be saved: " << e.what() << "\n";
       ++gFailures;
     }
@@ -304,7 +303,7 @@ int main(int argc, char** argv) {
     std::cerr << "minimal_host: " << e.what() << "\n";
   } catch (const kelscripting::ScriptException& e) {
     std::cerr << "minimal_host: script call failed: " << e.what() << "\n";
-  } catch (const kelcore::filesupport::FileError& e) {
+  } catch (const kelabexperiment::FileError& e) {
     std::cerr << "minimal_host: file error: " << e.what() << "\n";
   } catch (const std::exception& e) {
     std::cerr << "minimal_host: " << e.what() << "\n";

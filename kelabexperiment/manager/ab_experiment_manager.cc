@@ -2,9 +2,9 @@
 
 #include "base/module_constants.h"
 #include "host/kelappsupport.h"
-#include "kelcore/config/module_pin.h"
 #include "manager/default_value_handler.h"
 #include "manager/user_state_path.h"
+#include "platform/env.h"
 #include "registry/identifier_registry.h"
 #include "store/feature_overrides.h"
 
@@ -20,7 +20,7 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
   // The handlers registered below outlive any unloading of this module.
   static const bool pinned = [] {
     static const char anchor = 0;
-    kelcore::config::PinModuleContaining(&anchor);
+    platform::CurrentEnv().PinModule(&anchor);
     return true;
   }();
   (void)pinned;

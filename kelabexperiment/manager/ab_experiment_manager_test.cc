@@ -8,11 +8,11 @@
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/filesupport/dir.h"
-#include "kelcore/filesupport/file_system.h"
 #include "manager/manager_test_support.h"
 #include "manager/user_state_path.h"
+#include "platform/env.h"
 #include "testsupport/error_of.h"
-#include "testsupport/fault_file_system.h"
+#include "testsupport/fault_env.h"
 
 namespace kelabexperiment {
 namespace {
@@ -133,10 +133,10 @@ TEST_F(ManagerTest, AnUpdateQueuedForOneUserNeverReachesTheNext) {
   WriteStateFile("next", stored);
   Initialize("first");
   EXPECT_EQ(ReadVariation("SessionExp"), 0);  // default taken: update queued for "first"
-  testsupport::FaultFileSystem midSwitch;
+  testsupport::FaultEnv midSwitch;
   midSwitch.onOpenForRead = [] { EXPECT_EQ(ReadVariation("SessionExp"), 0); };
   {
-    kelcore::filesupport::ScopedFileSystem scope(midSwitch);
+    platform::ScopedEnv scope(midSwitch);
     Initialize("next");
   }
   RunPendingUITasks();
@@ -154,13 +154,13 @@ TEST_F(ManagerTest, AnUpdateQueuedForOneUserNeverReachesTheNext) {
 TEST_F(ManagerTest, ASaveThatFailsIsReportedAndRetriedByTheNextFallback) {
   Register("RetryExp");
   Initialize("retry");
-  testsupport::FaultFileSystem faults;
-  kelcore::filesupport::ScopedFileSystem scope(faults);
+  testsupport::FaultEnv faults;
+  platform::ScopedEnv scope(faults);
   // A save that cannot write and one that cannot take the lock.
-  for (std::atomic<bool>* fault : {&faults.failCreateFile, &faults.failLock}) {
+  for (std::atomic<bool>* fault : {&faults.failCreate, &faults.failLock}) {
     *fault = true;
     EXPECT_EQ(ReadVariation("RetryExp"), 0);
-    EXPECT_THAT(testsupport::ErrorOf<kelcore::filesupport::FileError>(RunPendingUITasks),
+    EXPECT_THAT(testsupport::ErrorOf<kelabexperiment::FileError>(RunPendingUITasks),
                 HasSubstr("ABExperiment"));
     *fault = false;
   }

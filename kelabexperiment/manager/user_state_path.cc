@@ -8,6 +8,9 @@
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/string/conversions.h"
+#include "platform/env.h"
+#include "platform/folders.h"
+#include "store/state_file.h"
 
 namespace kelabexperiment {
 namespace {
@@ -94,11 +97,28 @@ UTF8String GetUserStateFilePath(const UTF16String& userId) {
   if (userId.empty()) return UTF8String();
   const kelcore::filesupport::File file =
       UserStateFile(kelcore::filesupport::Dir::UserDocsDir(), userId);
-  // Creates the users folder too, when missing.
-  const kelcore::filesupport::Dir userDir = file.Parent();
-  if (!userDir.Exists()) userDir.Create();
-  if (!file.Exists()) file.Create(false);
-  return Absolute(kelcore::string::UTF16to8(file.FullPath()));
+  UTF8String path = Absolute(kelcore::string::UTF16to8(file.FullPath()));
+  const std::string native = NativePath(path);
+  platform::Env& env = platform::CurrentEnv();
+  platform::CreateFolders(env, platform::FolderOf(native));
+  switch (env.Stat(native)) {
+    case platform::EntryKind::kMissing:
+      try {
+        env.CreateExclusive(native, std::string())->Close();
+        env.SyncFolder(platform::FolderOf(native));
+      } catch (const FileError&) {
+        // Another process may have created it meanwhile; anything else fails.
+        if (env.Stat(native) != platform::EntryKind::kFile) throw;
+      }
+      break;
+    case platform::EntryKind::kLink:
+      throw FileError("the state file '" + native +
+                      "' is a symbolic link; a state file is only ever a regular file, and "
+                      "nothing is created or read through a link");
+    default:
+      break;  // a regular file is used; anything else fails the load, saying what it is
+  }
+  return path;
 }
 
 }  // namespace kelabexperiment

@@ -32,7 +32,9 @@ kelcore::filesupport::File UserStateFile(const kelcore::filesupport::Dir& docume
 // creating the two folders and an empty file when missing; an existing file
 // is left as it is. The path is absolute: a relative documents folder is
 // taken against the working folder of this call. Empty `userId`: returns an
-// empty path and touches nothing. Host errors (a folder that cannot be created) pass through.
+// empty path and touches nothing. Throws FileError when a folder cannot be
+// created, when what is at the path cannot be told, and for a link there
+// (dangling or not), which is never followed.
 // REQUIRES: CheckUserIdentifier accepted the identifier.
 UTF8String GetUserStateFilePath(const UTF16String& userId);
 

@@ -5,7 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/env.h"
 #include "testsupport/error_of.h"
+#include "testsupport/memory_env.h"
 #include "testsupport/scoped_user_docs_dir.h"
 
 namespace kelabexperiment {
@@ -61,7 +63,41 @@ TEST(UserStatePathTest, CreatesFoldersAndAnEmptyFileOnlyWhenMissing) {
   testsupport::WriteAll(file, "{\"kept\":\"{}\"}");
   GetUserStateFilePath(testsupport::Wide("u1"));
   EXPECT_EQ(testsupport::ReadAll(file), "{\"kept\":\"{}\"}");
+
+  // A link at the state path, dangling or not, is an error; nothing is made
+  // where it points (with a relative link: another user's file).
+  std::filesystem::create_directories(docs / "Users" / "u2");
+  const auto link = docs / "Users" / "u2" / "ABExperiment";
+  for (const std::filesystem::path target : {"../u3/ABExperiment", "../u1/ABExperiment"}) {
+    std::filesystem::remove(link);
+    std::filesystem::create_directories(docs / "Users" / "u3");
+    std::error_code unsupported;
+    std::filesystem::create_symlink(target, link, unsupported);
+    if (unsupported) GTEST_SKIP() << "no symbolic links here: " << unsupported.message();
+    EXPECT_THAT(
+        testsupport::ErrorOf<FileError>([] { GetUserStateFilePath(testsupport::Wide("u2")); }),
+        HasSubstr("is a symbolic link"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(docs / "Users" / "u3" / "ABExperiment"));
+  EXPECT_EQ(testsupport::ReadAll(file), "{\"kept\":\"{}\"}");
 }
+
+#ifndef _WIN32  // the in-memory disk names paths as POSIX does
+// A first Initialize's folders and empty file are there after a power loss,
+// as the files later saved in them are.
+TEST(UserStatePathTest, NewFoldersAndTheEmptyFileSurviveAPowerLoss) {
+  testsupport::MemoryEnv disk;
+  platform::ScopedEnv scope(disk);
+  testsupport::ScopedUserDocsDir docsScope(std::filesystem::path("/docs"));
+  disk.CreateFolder("/docs");
+  disk.SyncEverything();
+  GetUserStateFilePath(testsupport::Wide("u1"));
+  disk.SimulatePowerLoss();
+  std::string content = "?";
+  EXPECT_TRUE(disk.GetFile("/docs/Users/u1/ABExperiment", &content) && content.empty());
+  EXPECT_EQ(disk.Stat("/docs/Users/u1"), platform::EntryKind::kDirectory);
+}
+#endif
 
 // A relative documents folder is taken against the working folder when the
 // path is formed, so that a host changing its working folder later still

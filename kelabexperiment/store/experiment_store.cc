@@ -18,14 +18,12 @@ ExperimentStore::ExperimentStore(const UTF8String& statePath, OnLoad onLoad)
 void ExperimentStore::Load(OnLoad onLoad) {
   if (statePath_.empty()) return;
   UTF8String text = ReadStateFile(statePath_);
-  const StateFingerprint loaded = FingerprintOf(text);
   RecordMap records = text.empty() ? RecordMap() : ParseStateText(text, statePath_);
   // The text goes before the overrides are built, so that the two never
   // take memory at the same time.
   UTF8String().swap(text);
   records.shrink_to_fit();  // no spare capacity kept beside the overrides
   records_.swap(records);
-  fileState_ = loaded;
   if (onLoad == OnLoad::kApply) ApplyAll();
 }
 
@@ -47,56 +45,75 @@ void ExperimentStore::ApplyAll() {
 
 void ExperimentStore::Commit(const UTF8String* experimentId, const VariationRecord* update,
                              MergeMode mode) {
+  RetryingLostLocks([&] { CommitOnce(experimentId, update, mode); });
+}
+
+void ExperimentStore::CommitOnce(const UTF8String* experimentId, const VariationRecord* update,
+                                 MergeMode mode) {
   StateFileTransaction file(statePath_);
-  // Unknown until the write succeeds: a failed one may have replaced the file.
-  const boost::optional<StateFingerprint> found = file.Found();
-  const boost::optional<StateFingerprint> known = std::exchange(fileState_, boost::none);
-  if (known && found == known) {
-    CommitInPlace(file, experimentId, update);
-    return;
-  }
+  if (CommitInPlace(file, experimentId, update)) return;
   RecordMap records = file.Records(records_);
   // Another process may have assigned the experiment meanwhile; a gap-filling
   // update then leaves its record, and the file, as they are.
   const bool theirsStands =
       update && mode == MergeMode::kFillGap && records.count(*experimentId) != 0;
-  boost::optional<StateFingerprint> now = found;
+  // Identifiers that are not UTF-8 cannot be in the file; they live in memory.
+  const auto takeRecords = [&] {
+    for (const auto& entry : records_) {
+      if (!kelcore::string::IsValidUTF8(entry.first)) records.insert(entry);
+    }
+    records_.swap(records);
+  };
   if (!theirsStands) {
     if (update) {
       records[*experimentId] = *update;
     } else {
       for (const auto& [id, record] : records_) records[id] = record;
     }
-    now = file.Write(records);
+    try {
+      file.Write(records);
+    } catch (const StateFileNotDurableError&) {
+      takeRecords();  // they are in the file now
+      throw;
+    }
   }
-  // Identifiers that are not UTF-8 cannot be in the file; they live in memory.
-  for (const auto& entry : records_) {
-    if (!kelcore::string::IsValidUTF8(entry.first)) records.insert(entry);
-  }
-  records_.swap(records);
-  fileState_ = now;
+  takeRecords();
 }
 
-void ExperimentStore::CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
+bool ExperimentStore::CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
                                     const VariationRecord* update) {
   if (!update) {
-    fileState_ = file.Write(records_);
-    return;
+    UTF8String text = SerializeState(records_, statePath_);
+    if (kelcore::string::View(text) != kelcore::string::View(file.Text())) return false;
+    file.WriteText(text);
+    return true;
   }
-  // The update goes into memory, and out again when the write fails.
+  // The update goes into memory, and out again when the file is not what
+  // memory held or the write fails.
   VariationRecord previous = *update;
   const auto [it, inserted] = records_.try_emplace(*experimentId);
   std::swap(it->second, previous);
-  try {
-    fileState_ = file.Write(records_);
-  } catch (...) {
+  const auto undo = [&, it = it, inserted = inserted] {
     if (inserted) {
       records_.erase(it);
     } else {
       it->second = std::move(previous);
     }
+  };
+  try {
+    const MarkedStateText text = SerializeStateMarking(records_, statePath_, *experimentId);
+    if (!IsTextBeforeChange(file.Text(), text, *experimentId, inserted ? nullptr : &previous)) {
+      undo();
+      return false;
+    }
+    file.WriteText(text.text);
+  } catch (const StateFileNotDurableError&) {
+    throw;  // the file holds the update: so does memory
+  } catch (...) {
+    undo();
     throw;
   }
+  return true;
 }
 
 void ExperimentStore::Save() {
@@ -118,15 +135,23 @@ void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& va
   if (it != records_.end() && (mode == MergeMode::kFillGap || SameRecord(it->second, update))) {
     return;
   }
+  // What is stored afterwards: the update, or (kFillGap) the record another
+  // process wrote meanwhile.
+  const auto apply = [&] {
+    FeatureNames names;
+    ApplyOverrides(experimentId, records_.find(experimentId)->second, names);
+  };
   if (!statePath_.empty() && kelcore::string::IsValidUTF8(experimentId)) {
-    Commit(&experimentId, &update, mode);
+    try {
+      Commit(&experimentId, &update, mode);
+    } catch (const StateFileNotDurableError&) {
+      apply();  // stored, only perhaps not durably: the feature must answer it
+      throw;
+    }
   } else {
     records_[experimentId] = update;
   }
-  // What is stored now: the update, or (kFillGap) the record another process
-  // wrote meanwhile.
-  FeatureNames names;
-  ApplyOverrides(experimentId, records_.find(experimentId)->second, names);
+  apply();
 }
 
 bool SameRecord(const VariationRecord& a, const VariationRecord& b) {

@@ -39,7 +39,7 @@ class ExperimentStore {
   // record as overrides in key order. An empty path means no file: the store
   // works in memory only. A missing or empty file gives an empty store and is
   // not created. Throws boost::bad_any_cast for malformed content, and the
-  // host's FileError for something other than a regular file at the path, a
+  // FileError for something other than a regular file at the path, a
   // file over the limits (kMaxStateFileBytes, kMaxStateFileRecords) and
   // failed reads. A load that fails sets no override; loading never changes
   // the file. With OnLoad::kDefer nothing is applied until ApplyAll.
@@ -66,7 +66,7 @@ class ExperimentStore {
   // stored record is never replaced: when memory has one, nothing happens;
   // when only the file has one (another process wrote it), memory takes the
   // file's records, nothing is written, and that record's overrides are
-  // applied. When the file cannot be written, throws the host's FileError and
+  // applied. When the file cannot be written, throws the FileError and
   // keeps nothing: no record in memory, no override, so the next update for
   // it tries again.
   void Merge(const UTF8String& experimentId, const UTF8String& variationPayload,
@@ -78,20 +78,23 @@ class ExperimentStore {
  private:
   void Load(OnLoad onLoad);
   // Writes the records with `update` for `experimentId` in them (none: Save)
-  // to the state file; memory then equals the file. When the file still
-  // holds the bytes this store last read or wrote, memory is what it holds
-  // and is written without reading the file again; otherwise the file's
-  // records are read and memory's (Save) or the update (Merge) merged in.
-  // With kFillGap, a record the file holds for `experimentId` stays, and
-  // nothing is written.
+  // to the state file; memory then equals the file. When the file holds
+  // byte for byte what memory would write, memory is what it holds and is
+  // written as it is; otherwise the file's records are read and memory's
+  // (Save) or the update (Merge) merged in. With kFillGap, a record the file
+  // holds for `experimentId` stays, and nothing is written. When only the
+  // folder flush fails (StateFileNotDurableError), memory still takes what
+  // the file now holds before the error passes.
+  // A lock lost meanwhile (StateFileLockLostError) has it done again.
   void Commit(const UTF8String* experimentId, const VariationRecord* update, MergeMode mode);
-  void CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
+  void CommitOnce(const UTF8String* experimentId, const VariationRecord* update, MergeMode mode);
+  // The in-place part of Commit; false, changing nothing, when the file is
+  // not what memory would write.
+  bool CommitInPlace(StateFileTransaction& file, const UTF8String* experimentId,
                      const VariationRecord* update);
 
   RecordMap records_;
   UTF8String statePath_;
-  // The file's bytes as this store last read or wrote them; none when unknown.
-  boost::optional<StateFingerprint> fileState_;
 };
 
 // True when both records hold the same variation and each text is absent in

@@ -7,19 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "store/state_file.h"
 #include "store/store_test_support.h"
 #include "testsupport/error_of.h"
-#include "testsupport/memory_file_system.h"
+#include "testsupport/memory_env.h"
 
 namespace kelabexperiment {
 namespace {
 
-using kelcore::filesupport::FileError;
-using kelcore::filesupport::ScopedFileSystem;
-using testsupport::MemoryFileSystem;
+using platform::ScopedEnv;
+using testsupport::MemoryEnv;
 
 const char kFolder[] = "/docs";
 const char kStatePath[] = "/docs/ABExperiment";
@@ -32,8 +30,6 @@ struct Update {
 };
 const Update kForceExp = {"exp", R"({"variation":"forced_control"})"};
 const Update kAddNew = {"new", R"({"variation":"challenger"})"};
-
-kelcore::UTF16String Path16(const char* path) { return kelcore::string::UTF8to16(T(path)); }
 
 void Merge(ExperimentStore& store, const Update& update) {
   store.Merge(T(update.experimentId), T(update.variationPayload), T(""));
@@ -49,8 +45,8 @@ void Save(const Update& update) {
 // state text), or why they do not load.
 using Found = std::optional<std::string>;
 
-Found Look(MemoryFileSystem& fs) {
-  if (fs.Stat(Path16(kStatePath)) != kelcore::filesupport::PathKind::kFile) return std::nullopt;
+Found Look(MemoryEnv& fs) {
+  if (fs.Stat(kStatePath) != platform::EntryKind::kFile) return std::nullopt;
   try {
     const ExperimentStore store(T(kStatePath));
     return kelcore::string::ToStd(SerializeState(store.Records(), T(kStatePath)));
@@ -71,17 +67,17 @@ class PowerLossTest : public ::testing::Test {
  protected:
   // The disk up to the save that is cut. Only the initial state is made
   // durable here: the earlier saves must make themselves durable.
-  static void Prepare(MemoryFileSystem& fs, const Scenario& scenario) {
-    fs.CreateDirectory(Path16(kFolder));
-    if (scenario.initial) fs.PutFile(Path16(kStatePath), *scenario.initial);
+  static void Prepare(MemoryEnv& fs, const Scenario& scenario) {
+    fs.CreateFolder(kFolder);
+    if (scenario.initial) fs.PutFile(kStatePath, *scenario.initial);
     fs.SyncEverything();
     for (const Update& update : scenario.earlier) Save(update);
   }
 
   // What a process finds before or after the cut save when nothing fails.
   static Found Reference(const Scenario& scenario, bool afterCutSave) {
-    MemoryFileSystem fs;
-    ScopedFileSystem scope(fs);
+    MemoryEnv fs;
+    ScopedEnv scope(fs);
     Prepare(fs, scenario);
     if (afterCutSave) Save(scenario.cut);
     return Look(fs);
@@ -94,8 +90,8 @@ class PowerLossTest : public ::testing::Test {
     ASSERT_NE(before, after) << "the save must change the file";
     for (std::size_t n = 0;; ++n) {
       ASSERT_LT(n, 1000u) << "the save does not end";
-      MemoryFileSystem fs;
-      ScopedFileSystem scope(fs);
+      MemoryEnv fs;
+      ScopedEnv scope(fs);
       Prepare(fs, scenario);
       ExperimentStore store(T(kStatePath));
       fs.CrashAtOperation(n);

@@ -4,10 +4,10 @@
 
 #include "base/module_constants.h"
 #include "base/text_compare.h"
-#include "kelcore/serialization/json_object_writer.h"
 #include "kelcore/serialization/json_text_members.h"
 #include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
+#include "store/json_object_writer.h"
 #include "store/variation_text.h"
 
 namespace kelabexperiment {
@@ -105,9 +105,8 @@ UTF8String SerializeRecord(const VariationRecord& record) {
   const UTF8String& variationId = TextOrEmpty(record.variationId);
   // Room for the four names and the punctuation, so the text grows once.
   constexpr std::size_t kNamesAndPunctuation = 80;
-  kelcore::serialization::JsonObjectWriter object(kNamesAndPunctuation + campaignId.size() +
-                                                  challengerType.size() + variation.size() +
-                                                  variationId.size());
+  JsonObjectWriter object(kNamesAndPunctuation + campaignId.size() + challengerType.size() +
+                          variation.size() + variationId.size());
   // In byte order of name, as a JsonObject keeps members, so that the text
   // is the same as it always was.
   object.Add(kCampaignIdMember, campaignId);

@@ -5,27 +5,24 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
-#include <random>
+#include <memory>
 #include <string>
 
-#include "kelcore/filesupport/byte_streams.h"
-#include "kelcore/filesupport/file.h"
-#include "kelcore/filesupport/file_system.h"
-#include "kelcore/serialization/json_object_writer.h"
 #include "kelcore/serialization/json_text_members.h"
 #include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
+#include "platform/env.h"
+#include "platform/folders.h"
+#include "store/json_object_writer.h"
 #include "store/record_codec.h"
 
 namespace kelabexperiment {
 
-using kelcore::filesupport::File;
-using kelcore::filesupport::FileError;
-using kelcore::filesupport::StorageType;
-
 namespace {
 
-constexpr kelcore::filesupport::Flags kStreamFlags = kelcore::filesupport::kStreamBinary;
+using platform::CurrentEnv;
+using platform::EntryKind;
+using platform::FolderOf;
 
 std::string ForMessage(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
@@ -92,9 +89,9 @@ boost::optional<RecordMap> ReadWellFormedState(const UTF8String& text) {
 }  // namespace
 
 UTF8String UniqueSiblingPath(const UTF8String& path, const char* tag) {
-  thread_local std::mt19937_64 random{std::random_device{}()};
   char suffix[32];
-  std::snprintf(suffix, sizeof suffix, "-%016llx", static_cast<unsigned long long>(random()));
+  std::snprintf(suffix, sizeof suffix, "-%016llx",
+                static_cast<unsigned long long>(CurrentEnv().Random64()));
   UTF8String sibling = path;
   sibling.push_back('.');
   sibling.append(kelcore::string::FromStd(tag));
@@ -102,25 +99,35 @@ UTF8String UniqueSiblingPath(const UTF8String& path, const char* tag) {
   return sibling;
 }
 
-File StateFileAt(const UTF8String& path) {
-  kelcore::string::UnicodeErrorCode error = kelcore::string::UnicodeErrorCode::kNone;
-  UTF16String wide = kelcore::string::UTF8to16(path, &error);
-  if (error != kelcore::string::UnicodeErrorCode::kNone) {
-    throw FileError("state file path is not valid UTF-8: " + ForMessage(path));
-  }
-  return File(std::move(wide), StorageType::kLocal);
+bool IsStateTemporaryName(std::string_view stateName, std::string_view name) {
+  constexpr std::string_view kTag = ".tmp";
+  constexpr std::size_t kDigits = 16;
+  if (name.substr(0, stateName.size()) != stateName) return false;
+  name.remove_prefix(stateName.size());
+  if (name.substr(0, kTag.size()) != kTag) return false;
+  name.remove_prefix(kTag.size());
+  if (name.empty()) return true;  // the fixed name of older releases
+  if (name.size() != 1 + kDigits || name[0] != '-') return false;
+  return name.find_first_not_of("0123456789abcdef", 1) == std::string_view::npos;
 }
 
+std::string NativePath(const UTF8String& path) { return kelcore::string::ToStd(path); }
+
 UTF8String ReadStateFile(const UTF8String& path) {
-  const File file = StateFileAt(path);
+  const std::string native = NativePath(path);
+  platform::Env& env = CurrentEnv();
   UTF8String text;
-  if (kelcore::filesupport::CurrentFileSystem().Stat(file.FullPath()) ==
-      kelcore::filesupport::PathKind::kMissing) {
-    return text;
+  switch (env.Stat(native)) {
+    case EntryKind::kMissing:
+      return text;
+    case EntryKind::kLink:
+      throw FileError("cannot read the state file '" + ForMessage(path) +
+                      "': it is a symbolic link, and a state file is only ever a regular file");
+    default:
+      break;  // opening refuses anything but a regular file, saying so
   }
-  // Opening refuses anything but a regular file.
-  kelcore::filesupport::IPlatformByteStream in(file, kStreamFlags);
-  const std::uint64_t length = in.Length();
+  const std::unique_ptr<platform::ReadableFile> in = env.OpenForRead(native);
+  const std::uint64_t length = in->Size();
   if (length > kMaxStateFileBytes) {
     throw StateFileLimitError("state file '" + ForMessage(path) + "' is " + std::to_string(length) +
                               " bytes, over the limit of " + std::to_string(kMaxStateFileBytes) +
@@ -128,9 +135,8 @@ UTF8String ReadStateFile(const UTF8String& path) {
   }
   if (length != 0) {
     text.resize(static_cast<std::size_t>(length));
-    in.ReadBlock(text.data(), static_cast<std::uint32_t>(length));
+    in->Read(text.data(), static_cast<std::size_t>(length));
   }
-  in.Close();
   return text;
 }
 
@@ -177,83 +183,146 @@ RecordMap LoadStateFile(const UTF8String& path) {
   return ParseStateText(text, path);
 }
 
-UTF8String SerializeState(const RecordMap& records, const UTF8String& path) {
+namespace {
+
+// SerializeState's text; with `marked`, also where its member lies.
+MarkedStateText WriteState(const RecordMap& records, const UTF8String& path,
+                           const UTF8String* marked) {
   if (records.size() > kMaxStateFileRecords) {
     throw FileError("cannot save '" + ForMessage(path) + "': " + std::to_string(records.size()) +
                     " records exceed the limit of " + std::to_string(kMaxStateFileRecords));
   }
+  MarkedStateText state;
   // Records are in byte order of identifier, as a JsonObject would keep them.
-  kelcore::serialization::JsonObjectWriter root;
+  JsonObjectWriter root;
   for (const auto& [experimentId, record] : records) {
     if (!kelcore::string::IsValidUTF8(experimentId)) continue;
+    const bool mark = marked != nullptr && experimentId == *marked;
+    if (mark) state.memberBegin = root.Size();
     root.Add(experimentId, SerializeRecord(record));
+    if (mark) state.memberEnd = root.Size();
   }
-  UTF8String text = root.Finish();
-  if (text.size() > kMaxStateFileBytes) {
-    throw FileError("cannot save '" + ForMessage(path) + "': " + std::to_string(text.size()) +
+  state.text = root.Finish();
+  if (state.text.size() > kMaxStateFileBytes) {
+    throw FileError("cannot save '" + ForMessage(path) + "': " + std::to_string(state.text.size()) +
                     " bytes exceed the limit of " + std::to_string(kMaxStateFileBytes) +
                     " bytes (64 MiB)");
   }
-  return text;
+  return state;
+}
+
+bool StartsWithAt(const UTF8String& text, std::size_t at, std::string_view part) {
+  return text.size() >= at && text.size() - at >= part.size() &&
+         std::memcmp(text.data() + at, part.data(), part.size()) == 0;
+}
+
+}  // namespace
+
+UTF8String SerializeState(const RecordMap& records, const UTF8String& path) {
+  return WriteState(records, path, nullptr).text;
+}
+
+MarkedStateText SerializeStateMarking(const RecordMap& records, const UTF8String& path,
+                                      const UTF8String& experimentId) {
+  return WriteState(records, path, &experimentId);
+}
+
+bool IsTextBeforeChange(const UTF8String& file, const MarkedStateText& now,
+                        const UTF8String& experimentId, const VariationRecord* previous) {
+  const std::string_view text = kelcore::string::View(now.text);
+  std::string_view head = text.substr(0, now.memberBegin);
+  std::string_view tail = text.substr(now.memberEnd);
+  UTF8String middle;
+  if (previous != nullptr) {
+    // The previous member, with the same comma (or none) before it.
+    JsonObjectWriter member;
+    member.Add(experimentId, SerializeRecord(*previous));
+    middle = member.Finish();
+    middle = middle.substr(1, middle.size() - 2);
+    if (now.memberBegin > 1) middle.insert(middle.begin(), ',');
+  } else if (now.memberBegin == 1 && tail.size() > 1) {
+    tail.remove_prefix(1);  // the new first member took the comma of the one after it
+  }
+  const std::string_view before = kelcore::string::View(middle);
+  return file.size() == head.size() + before.size() + tail.size() && StartsWithAt(file, 0, head) &&
+         StartsWithAt(file, head.size(), before) &&
+         StartsWithAt(file, head.size() + before.size(), tail);
 }
 
 namespace {
 
 // Writes a new temporary file beside the state file at `statePath` (named so
-// that the next save sweeps it when a crash leaves it), with the permissions
-// of `permissionsOf`, fills it with `write`, flushes it, renames it over
+// that the next save sweeps it when a crash leaves it), with the attributes
+// of `attributesOf`, fills it with `write`, flushes it, renames it over
 // `target` and flushes the folder. See WriteStateFileAtomically.
-void ReplaceAtomically(
-    const UTF8String& statePath, const File& target, const File& permissionsOf,
-    const std::function<void(kelcore::filesupport::OPlatformByteStream&)>& write) {
-  const File temp = StateFileAt(UniqueSiblingPath(statePath, "tmp"));
+void ReplaceAtomically(const UTF8String& statePath, const std::string& target,
+                       const std::string& attributesOf,
+                       const std::function<void(platform::WritableFile&)>& write,
+                       platform::FileLock* lock) {
+  platform::Env& env = CurrentEnv();
+  const std::string temp = NativePath(UniqueSiblingPath(statePath, "tmp"));
   {
     // Throws, creating nothing, when anything is at the temporary name.
-    kelcore::filesupport::OPlatformByteStream out(temp, permissionsOf);
+    std::unique_ptr<platform::WritableFile> out = env.CreateExclusive(temp, attributesOf);
     try {
-      write(out);
-      out.Flush();
-      out.Close();
+      write(*out);
+      out->Sync();
+      out->Close();
     } catch (...) {
-      temp.Delete();
+      out.reset();
+      env.Remove(temp);
       throw;
     }
   }
   try {
-    target.ReplaceWith(temp);
+    // Checked last, so that the window for losing the lock unseen is the
+    // rename's own.
+    if (lock != nullptr && !lock->StillNamed()) {
+      throw StateFileLockLostError("its lock file was deleted or replaced while it was held");
+    }
+    env.Replace(temp, target);
   } catch (...) {
-    temp.Delete();
+    env.Remove(temp);
     throw;
   }
   // Without this a power loss could bring back the old folder entry.
-  kelcore::filesupport::CurrentFileSystem().SyncDirectory(target.Parent().FullPath());
+  try {
+    env.SyncFolder(FolderOf(target));
+  } catch (const FileError& e) {
+    throw StateFileNotDurableError("'" + target +
+                                   "' was replaced, but a power loss may still bring back the "
+                                   "previous file: " +
+                                   e.what());
+  }
 }
 
 }  // namespace
 
-void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text) {
-  const File target = StateFileAt(path);
-  ReplaceAtomically(path, target, target, [&](kelcore::filesupport::OPlatformByteStream& out) {
-    out.WriteBlock(text.data(), static_cast<std::uint32_t>(text.size()));
-  });
+void WriteStateFileAtomically(const UTF8String& path, const UTF8String& text,
+                              platform::FileLock* lock) {
+  const std::string target = NativePath(path);
+  ReplaceAtomically(
+      path, target, target,
+      [&](platform::WritableFile& out) { out.Append(text.data(), text.size()); }, lock);
 }
 
 void BackUpStateFile(const UTF8String& path, const UTF8String& backup) {
-  const File state = StateFileAt(path);
-  kelcore::filesupport::IPlatformByteStream in(state, kStreamFlags);
-  const std::uint64_t length = in.Length();
+  const std::string state = NativePath(path);
+  const std::unique_ptr<platform::ReadableFile> in = CurrentEnv().OpenForRead(state);
+  const std::uint64_t length = in->Size();
   ReplaceAtomically(
-      path, StateFileAt(backup), state, [&](kelcore::filesupport::OPlatformByteStream& out) {
+      path, NativePath(backup), state,
+      [&](platform::WritableFile& out) {
         // Any size: a file over the limits is backed up too.
         std::string block(std::size_t{1} << 16, '\0');
         for (std::uint64_t left = length; left != 0;) {
-          const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, block.size()));
-          in.ReadBlock(block.data(), n);
-          out.WriteBlock(block.data(), n);
+          const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+          in->Read(block.data(), n);
+          out.Append(block.data(), n);
           left -= n;
         }
-      });
-  in.Close();
+      },
+      nullptr);
 }
 
 }  // namespace kelabexperiment

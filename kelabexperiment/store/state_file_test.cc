@@ -1,8 +1,10 @@
 #include "store/state_file.h"
 
 #include <cstdio>
+#include <iterator>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include <gmock/gmock.h>
 
@@ -13,17 +15,16 @@
 
 #include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/config/windows_api.h"
-#include "kelcore/filesupport/file_system.h"
+#include "platform/env.h"
 #include "store/experiment_store.h"
 #include "store/state_file_transaction.h"
 #include "store/store_test_support.h"
 #include "testsupport/error_of.h"
-#include "testsupport/fault_file_system.h"
+#include "testsupport/fault_env.h"
 
 namespace kelabexperiment {
 namespace {
 
-using kelcore::filesupport::FileError;
 using ::testing::HasSubstr;
 using testsupport::ErrorOf;
 
@@ -45,11 +46,11 @@ class StateFileTest : public StoreTest {
     }
     return names;
   }
-  testsupport::FaultFileSystem faults_;
+  testsupport::FaultEnv faults_;
 };
 
 TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
-  kelcore::filesupport::ScopedFileSystem scope(faults_);
+  platform::ScopedEnv scope(faults_);
   const auto failsKeepingTheOldFile = [&](const std::string& text, const std::string& fault) {
     EXPECT_THROW(WriteStateFileAtomically(StatePath(), T(text)), FileError) << fault;
     EXPECT_EQ(FileText(), kOld) << fault;
@@ -61,25 +62,50 @@ TEST_F(StateFileTest, EveryInjectedFaultThrowsAndKeepsTheOldFile) {
   }
   faults_.writeBudget = -1;
   for (std::atomic<bool>* knob :
-       {&faults_.failSync, &faults_.failClose, &faults_.failRename, &faults_.failCreateFile}) {
+       {&faults_.failSync, &faults_.failClose, &faults_.failReplace, &faults_.failCreate}) {
     *knob = true;
     failsKeepingTheOldFile("{}", "knob");
     *knob = false;
   }
-  EXPECT_EQ(faults_.renames.load(), 0);
+  EXPECT_EQ(faults_.replaces.load(), 0);
 }
 
-TEST_F(StateFileTest, ASaveSweepsStaleTemporariesAndNothingElse) {
-  testsupport::WriteAll(temp_ / "ABExperiment.tmp", "{\"half");
-  testsupport::WriteAll(temp_ / "ABExperiment.tmp-0123456789abcdef", "{\"half");
-  std::filesystem::create_directory(temp_ / "ABExperiment.tmp-folder");
-  testsupport::WriteAll(temp_ / "ABExperimentNotes", "mine");
+TEST_F(StateFileTest, ASaveSweepsOnlyItsOwnStaleTemporaries) {
+  const std::string ownNames[] = {"ABExperiment.tmp", "ABExperiment.tmp-0123456789abcdef"};
+  // Names of others' files that merely look alike, and a folder at an own name.
+  const std::string others[] = {"ABExperiment.tmp-notes.txt", "ABExperiment.tmpl",
+                                "ABExperiment.tmp-00000000000000AB",
+                                "ABExperiment.tmp-0123456789abcde", "ABExperimentNotes"};
+  for (const std::string& name : ownNames) testsupport::WriteAll(temp_ / name, "{\"half");
+  for (const std::string& name : others) testsupport::WriteAll(temp_ / name, "mine");
+  std::filesystem::create_directory(temp_ / "ABExperiment.tmp-fedcba9876543210");
   ExperimentStore store(StatePath());
   EXPECT_EQ(store.Records().size(), 1u);
   store.Merge(T("exp"), T(kForced), T(""));
-  EXPECT_EQ(Leftovers(), (std::set<std::string>{"ABExperiment.tmp-folder", "ABExperimentNotes"}));
+  std::set<std::string> kept(std::begin(others), std::end(others));
+  kept.insert("ABExperiment.tmp-fedcba9876543210");
+  EXPECT_EQ(Leftovers(), kept);
+  for (const std::string& name : others) EXPECT_EQ(testsupport::ReadAll(temp_ / name), "mine");
   EXPECT_EQ(ExperimentStore(StatePath()).Records().at(T("exp")).variation,
             VariationKind::ForcedControl);
+}
+
+TEST(StateFileNameTest, OnlyTheLibrarysOwnTemporaryNamesCount) {
+  EXPECT_TRUE(IsStateTemporaryName("settings", "settings.tmp"));
+  EXPECT_TRUE(IsStateTemporaryName("settings", "settings.tmp-00000000000000ff"));
+  for (const char* name : {"settings.tmpl", "settings.tmp-", "settings.tmp-00000000000000fff",
+                           "settings.tmp-00000000000000fF", "settings.tmp_00000000000000ff",
+                           "other.tmp", "settings", "xsettings.tmp"}) {
+    EXPECT_FALSE(IsStateTemporaryName("settings", name)) << name;
+  }
+  // Names take 64 bits of the system's random source: never the same twice.
+  std::set<std::string> names;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string name = kelcore::string::ToStd(UniqueSiblingPath(T("settings"), "tmp"));
+    EXPECT_TRUE(IsStateTemporaryName("settings", name)) << name;
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 1000u);
 }
 
 // What another writer left in the file meanwhile: its records join memory
@@ -166,8 +192,8 @@ TEST_F(StateFileTest, AnEditWritesOnlyAChangeAndKeepsThePreviousFile) {
   EXPECT_EQ(Leftovers().size(), 2u);  // the two files moved aside, nothing copied
 
   // A failing backup fails the edit before the file changes.
-  kelcore::filesupport::ScopedFileSystem scope(faults_);
-  faults_.failRename = true;
+  platform::ScopedEnv scope(faults_);
+  faults_.failReplace = true;
   EXPECT_THROW(edit(UnreadableStateFile::kFail, true), FileError);
   EXPECT_EQ(FileText(), "{}");
 }
@@ -267,6 +293,123 @@ TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   EXPECT_THROW(sized(fits + 1), FileError);
 }
 
+// Under the lock, "nobody changed the file" is told by its bytes: a change of
+// another writer, however small, is merged, never overwritten.
+TEST_F(StateFileTest, AnotherWritersSameSizeChangeIsKept) {
+  WriteFile(R"({"exp":"{\"variation\":\"challenger\",\"variationId\":\"aaaa\"}"})");
+  ExperimentStore store(StatePath());
+  store.Save();  // now in the store's own form
+  const std::string mine = FileText();
+  std::string theirs = mine;
+  theirs.replace(theirs.find("aaaa"), 4, "bbbb");
+  WriteFile(theirs);
+  store.Merge(T("new"), T(kForced), T(""));
+  const ExperimentStore reloaded(StatePath());
+  EXPECT_EQ(*reloaded.Records().at(T("exp")).variationId, T("bbbb"));
+  EXPECT_EQ(reloaded.Records().size(), 2u);
+}
+
+TEST(StateFileTextTest, TheTextBeforeAChangeIsToldByItsBytes) {
+  const auto record = [](const char* id) {
+    VariationRecord r;
+    r.variation = VariationKind::Challenger;
+    r.variationId = T(id);
+    return r;
+  };
+  const UTF8String path = T("/state");
+  struct Case {
+    std::vector<std::string> before;  // identifiers already there
+    std::string changed;
+    bool replaced;
+  } cases[] = {{{}, "a", false},         {{"b"}, "a", false},         {{"a"}, "b", false},
+               {{"a", "c"}, "b", false}, {{"a"}, "a", true},          {{"a", "b"}, "a", true},
+               {{"a", "b"}, "b", true},  {{"a", "b", "c"}, "b", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.changed + (c.replaced ? " replaced" : " added"));
+    RecordMap records;
+    for (const std::string& id : c.before) records[T(id)] = record("old");
+    const std::string oldText = kelcore::string::ToStd(SerializeState(records, path));
+    const VariationRecord previous = record("old");
+    records[T(c.changed)] = record("new");
+    const MarkedStateText now = SerializeStateMarking(records, path, T(c.changed));
+    const VariationRecord* before = c.replaced ? &previous : nullptr;
+    EXPECT_TRUE(IsTextBeforeChange(T(oldText), now, T(c.changed), before));
+    // Any other text is not it: one byte changed, one missing, one more.
+    for (std::size_t at = 0; at < oldText.size(); ++at) {
+      std::string altered = oldText;
+      altered[at] = altered[at] == 'x' ? 'y' : 'x';
+      EXPECT_FALSE(IsTextBeforeChange(T(altered), now, T(c.changed), before)) << at;
+    }
+    EXPECT_FALSE(IsTextBeforeChange(T(oldText.substr(1)), now, T(c.changed), before));
+    EXPECT_FALSE(IsTextBeforeChange(T(oldText + " "), now, T(c.changed), before));
+  }
+}
+
+TEST_F(StateFileTest, WhatCannotBeToldIsAnErrorNotAMissingFile) {
+  faults_.failStatOf = FilePath().u8string();
+  platform::ScopedEnv scope(faults_);
+  EXPECT_THAT(ErrorOf<FileError>([&] { ExperimentStore{StatePath()}; }),
+              HasSubstr("cannot tell what is at '" + FilePath().u8string() + "'"));
+  EXPECT_THROW(LoadStateFile(StatePath()), FileError);
+  EXPECT_EQ(FileText(), kOld);
+}
+
+// The file is replaced; only the folder's flush failed. The error says so,
+// and the store holds what the file now holds, overrides included.
+TEST_F(StateFileTest, AFolderFlushThatFailsSaysTheFileWasReplacedAndMemoryMatchesIt) {
+  ExperimentStore store(StatePath());
+  platform::ScopedEnv scope(faults_);
+  faults_.failFolderSync = true;
+  EXPECT_THAT(ErrorOf<StateFileNotDurableError>([&] { store.Merge(T("new"), T(kForced), T("")); }),
+              HasSubstr("was replaced, but a power loss may still bring back the previous file"));
+  EXPECT_EQ(store.Records().size(), 2u);
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
+  EXPECT_EQ(Features("new").substr(0, 2), "3|");
+  faults_.failFolderSync = false;
+  store.Merge(T("new"), T(kForced), T(""));  // equal now: nothing to retry
+  EXPECT_EQ(faults_.replaces.load(), 1);
+}
+
+TEST_F(StateFileTest, AHeldLockIsWaitedForAFixedTimeThenTheSaveFailsKeepingNothing) {
+  ExperimentStore store(StatePath());
+  platform::ScopedEnv scope(faults_);
+  faults_.lockBusy = true;
+  faults_.virtualClock = true;
+  EXPECT_THAT(ErrorOf<FileError>([&] { store.Merge(T("new"), T(kForced), T("")); }),
+              HasSubstr("ABExperiment.lock' is still held by another writer after 5 s"));
+  EXPECT_GE(faults_.NowMicros(), kStateFileLockWaitMicros);
+  EXPECT_LT(faults_.NowMicros(), kStateFileLockWaitMicros + 100'000);  // no pause past the end
+  EXPECT_GT(faults_.locks.load(), 10);  // tried again and again meanwhile
+  EXPECT_EQ(store.Records().count(T("new")), 0u);
+  EXPECT_EQ(FileText(), kOld);
+  faults_.lockBusy = false;
+  store.Merge(T("new"), T(kForced), T(""));
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
+}
+
+#ifndef _WIN32  // there a held lock file cannot be deleted (WindowsEnvTest)
+// A cleanup tool deletes the lock file while this save holds it, and another
+// writer, finding no lock, saves meanwhile: this save must not overwrite that.
+TEST_F(StateFileTest, ASaveWhoseLockFileWasDeletedMeanwhileRunsAgainKeepingTheOtherRecord) {
+  ExperimentStore mine(StatePath());
+  ExperimentStore theirs(StatePath());
+  platform::ScopedEnv scope(faults_);
+  bool interfered = false;
+  faults_.onCreate = [&] {
+    if (std::exchange(interfered, true)) return;
+    std::filesystem::remove(FilePath().u8string() + ".lock");
+    theirs.Merge(T("theirs"), T(kForced), T(""));
+  };
+  mine.Merge(T("mine"), T(kForced), T(""));
+  EXPECT_TRUE(interfered);
+  const ExperimentStore reloaded(StatePath());
+  EXPECT_EQ(reloaded.Records().count(T("theirs")), 1u);
+  EXPECT_EQ(reloaded.Records().count(T("mine")), 1u);
+  EXPECT_EQ(mine.Records().size(), 3u);
+  EXPECT_TRUE(Leftovers().empty());
+}
+#endif
+
 #ifdef _WIN32
 // A virus scanner, an indexer or a backup tool may hold the state file open
 // without delete sharing just when it is replaced.
@@ -288,18 +431,44 @@ TEST_F(StateFileTest, AHolderThatStaysFailsTheSaveOneThatLetsGoDoesNot) {
 }
 #else
 TEST_F(StateFileTest, LinksFifosAndModes) {
-  // A link planted at any name the writer uses is never written through.
+  // A link planted at any name the writer uses is never written through, nor
+  // swept: only regular files at the library's own names go.
   testsupport::WriteAll(temp_ / "victim", "precious");
   std::filesystem::create_symlink(temp_ / "victim", temp_ / "ABExperiment.tmp");
   std::filesystem::create_hard_link(temp_ / "victim", temp_ / "ABExperiment.tmp-hard");
-  ::chmod(FilePath().c_str(), 0600);
+  ::chmod(FilePath().c_str(), 04750);  // setuid is never passed on
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(FilePath().c_str(), 12345, 12346), 0);
+  }
   ExperimentStore store(StatePath());
   store.Merge(T("new"), T(kForced), T(""));
   EXPECT_EQ(testsupport::ReadAll(temp_ / "victim"), "precious");
-  EXPECT_EQ(Leftovers(), std::set<std::string>{"victim"});  // both links swept
+  EXPECT_EQ(Leftovers(),
+            (std::set<std::string>{"ABExperiment.tmp", "ABExperiment.tmp-hard", "victim"}));
   struct stat st;
   ASSERT_EQ(::stat(FilePath().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);  // the replaced file's mode is kept
+  EXPECT_EQ(st.st_mode & 07777, 0750u);  // the replaced file's mode, without setuid
+  if (root) {                            // a root edit leaves the user's file the user's
+    EXPECT_EQ(st.st_uid, 12345u);
+    EXPECT_EQ(st.st_gid, 12346u);
+  }
+
+  // A link at the state path, dangling or not, is an error: never followed.
+  for (const auto& target : {temp_ / "victim", temp_ / "nowhere"}) {
+    const auto link = temp_ / "linked";
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(target, link);
+    EXPECT_THAT(ErrorOf<FileError>([&] { ExperimentStore{T(link.u8string())}; }),
+                HasSubstr("symbolic link"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(temp_ / "nowhere"));
+  EXPECT_EQ(testsupport::ReadAll(temp_ / "victim"), "precious");
+
+  // What cannot be told (a link loop on the way) is an error, not "no file".
+  std::filesystem::create_symlink(temp_ / "loop", temp_ / "loop");
+  EXPECT_THAT(ErrorOf<FileError>([&] { ExperimentStore{T((temp_ / "loop" / "x").u8string())}; }),
+              HasSubstr("cannot tell what is at"));
 
   // A FIFO at the state path: an error at once, never a hang.
   const auto fifo = temp_ / "fifo";

@@ -1,85 +1,83 @@
 #include "store/state_file_transaction.h"
 
-#include <cstring>
+#include <algorithm>
 #include <exception>
+#include <string>
 
-#include "kelcore/filesupport/dir.h"
-#include "kelcore/filesupport/file.h"
 #include "kelcore/string/conversions.h"
+#include "platform/folders.h"
 #include "store/state_file.h"
 
 namespace kelabexperiment {
 namespace {
 
-using kelcore::filesupport::CurrentFileSystem;
-using kelcore::filesupport::FileError;
+using platform::CurrentEnv;
 
 // Every writer makes its temporary file while holding the lock, so one found
-// by the lock's holder was left by a writer that died. Only regular files
-// go: anything else at such a name is left alone.
-void RemoveStaleTemporaries(const kelcore::filesupport::File& state) {
-  const UTF16String& path = state.FullPath();
-  const std::size_t cut = path.find_last_of(L"/\\");
-  const UTF16String prefix =
-      (cut == UTF16String::npos ? path : path.substr(cut + 1)) + UTF16String(L".tmp");
-  const kelcore::filesupport::Dir folder = state.Parent();
-  for (const UTF16String& name : CurrentFileSystem().ListDirectory(folder.FullPath())) {
-    if (name.compare(0, prefix.size(), prefix) == 0) {
-      kelcore::filesupport::File(folder, name).Delete();
-    }
+// by the lock's holder was left by a writer that died. Only regular files at
+// the library's own temporary names go: a link there, or anything of anyone
+// else's, stays.
+void RemoveStaleTemporaries(const std::string& state) {
+  platform::Env& env = CurrentEnv();
+  const std::string folder = platform::FolderOf(state);
+  const std::string stateName = state.substr(state.find_last_of(platform::kPathSeparators) + 1);
+  for (const std::string& name : env.List(folder)) {
+    if (!IsStateTemporaryName(stateName, name)) continue;
+    const std::string path = state.substr(0, state.size() - stateName.size()) + name;
+    if (env.Stat(path) == platform::EntryKind::kFile) env.Remove(path);
   }
 }
 
 }  // namespace
 
-StateFingerprint FingerprintOf(const UTF8String& text) {
-  // Eight bytes a step, each mixed in by a multiply: a whole file is hashed at
-  // every load, and this tells changed bytes apart as well as a general hash.
-  constexpr std::uint64_t kMultiplier = 0xff51afd7ed558ccdULL;
-  std::uint64_t hash = 0x9e3779b97f4a7c15ULL ^ text.size();
-  const unsigned char* bytes = text.data();
-  std::size_t left = text.size();
-  for (; left >= 8; left -= 8, bytes += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes, 8);
-    hash = (hash ^ word) * kMultiplier;
-    hash ^= hash >> 32;
+std::unique_ptr<platform::FileLock> LockStateFile(const UTF8String& path) {
+  platform::Env& env = CurrentEnv();
+  UTF8String lockPath = path;
+  lockPath.append(kelcore::string::FromStd(".lock"));
+  const std::string lock = NativePath(lockPath);
+  const std::uint64_t start = env.NowMicros();
+  // Short pauses first: a writer holds the lock for milliseconds.
+  for (std::uint64_t pause = 1'000;; pause = std::min<std::uint64_t>(pause * 2, 64'000)) {
+    if (std::unique_ptr<platform::FileLock> held = env.TryLock(lock)) return held;
+    const std::uint64_t waited = env.NowMicros() - start;
+    if (waited >= kStateFileLockWaitMicros) {
+      throw FileError("the lock file '" + lock + "' is still held by another writer after " +
+                      std::to_string(kStateFileLockWaitMicros / 1'000'000) +
+                      " s; that process may be stopped or hung");
+    }
+    env.SleepForMicros(std::min(pause, kStateFileLockWaitMicros - waited));
   }
-  std::uint64_t tail = 0;
-  if (left > 0) std::memcpy(&tail, bytes, left);
-  hash = (hash ^ tail) * kMultiplier;
-  hash ^= hash >> 29;
-  return {text.size(), hash};
 }
 
 template <typename Step>
 auto StateFileTransaction::Named(const Step& step) -> decltype(step()) {
+  const auto named = [&](const char* what) {
+    return std::string("cannot save the state file '") + kelcore::string::ToStd(path_) +
+           "': " + what;
+  };
   try {
     return step();
+  } catch (const StateFileNotDurableError& e) {
+    throw StateFileNotDurableError(named(e.what()));
+  } catch (const StateFileLimitError& e) {
+    throw StateFileLimitError(named(e.what()));
+  } catch (const StateFileLockLostError& e) {
+    throw StateFileLockLostError(named(e.what()));
   } catch (const FileError& e) {
-    throw FileError("cannot save the state file '" + kelcore::string::ToStd(path_) +
-                    "': " + e.what());
+    throw FileError(named(e.what()));
   }
 }
 
 StateFileTransaction::StateFileTransaction(const UTF8String& path) : path_(path) {
   Named([&] {
-    const kelcore::filesupport::File state = StateFileAt(path_);
-    UTF8String lockPath = path_;
-    lockPath.append(kelcore::string::FromStd(".lock"));
-    lock_ = CurrentFileSystem().LockFile(StateFileAt(lockPath).FullPath());
-    RemoveStaleTemporaries(state);
+    lock_ = LockStateFile(path_);
+    RemoveStaleTemporaries(NativePath(path_));
     try {
       text_ = ReadStateFile(path_);
     } catch (const StateFileLimitError&) {
       oversized_ = std::current_exception();  // moved aside by Records, like a malformed file
     }
   });
-}
-
-boost::optional<StateFingerprint> StateFileTransaction::Found() const {
-  if (oversized_) return boost::none;
-  return FingerprintOf(text_);
 }
 
 RecordMap StateFileTransaction::Parse() const {
@@ -101,7 +99,7 @@ RecordMap StateFileTransaction::Records(const RecordMap& fallback) {
 UTF8String StateFileTransaction::MoveAside() {
   return Named([&] {
     UTF8String aside = UniqueSiblingPath(path_, "unreadable");
-    StateFileAt(aside).ReplaceWith(StateFileAt(path_));
+    CurrentEnv().Replace(NativePath(path_), NativePath(aside));
     return aside;
   });
 }
@@ -112,21 +110,22 @@ void StateFileTransaction::BackUp(const UTF8String& backup) {
 
 bool StateFileTransaction::Exists() const {
   return oversized_ || !text_.empty() ||
-         CurrentFileSystem().Stat(StateFileAt(path_).FullPath()) ==
-             kelcore::filesupport::PathKind::kFile;
+         CurrentEnv().Stat(NativePath(path_)) == platform::EntryKind::kFile;
 }
 
-StateFingerprint StateFileTransaction::Write(const RecordMap& records) {
-  return Named([&] {
-    const UTF8String text = SerializeState(records, path_);
-    WriteStateFileAtomically(path_, text);
-    return FingerprintOf(text);
-  });
+void StateFileTransaction::Write(const RecordMap& records) {
+  Named([&] { WriteStateFileAtomically(path_, SerializeState(records, path_), lock_.get()); });
 }
 
-StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
-                            const std::function<bool(RecordMap&)>& change,
-                            const std::function<UTF8String()>& backupPath) {
+void StateFileTransaction::WriteText(const UTF8String& text) {
+  Named([&] { WriteStateFileAtomically(path_, text, lock_.get()); });
+}
+
+namespace {
+
+StateFileEdit EditOnce(const UTF8String& path, UnreadableStateFile unreadable,
+                       const std::function<bool(RecordMap&)>& change,
+                       const std::function<UTF8String()>& backupPath) {
   StateFileTransaction file(path);
   StateFileEdit edit;
   bool readable = true;
@@ -149,13 +148,23 @@ StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadab
   }
   try {
     file.Write(edit.records);
+  } catch (const StateFileNotDurableError&) {
+    throw;  // the file was replaced: its backup stays
   } catch (...) {
-    if (!copy.empty()) StateFileAt(copy).Delete();
+    if (!copy.empty()) CurrentEnv().Remove(NativePath(copy));
     throw;
   }
   if (!copy.empty()) edit.backup = copy;
   edit.written = true;
   return edit;
+}
+
+}  // namespace
+
+StateFileEdit EditStateFile(const UTF8String& path, UnreadableStateFile unreadable,
+                            const std::function<bool(RecordMap&)>& change,
+                            const std::function<UTF8String()>& backupPath) {
+  return RetryingLostLocks([&] { return EditOnce(path, unreadable, change, backupPath); });
 }
 
 }  // namespace kelabexperiment

@@ -8,22 +8,23 @@
 #include <boost/optional.hpp>
 
 #include "host/kelcore.h"
-#include "kelcore/filesupport/file_system.h"
+#include "platform/env.h"
+#include "store/state_file.h"
 #include "store/variation_record.h"
 
 namespace kelabexperiment {
 
-// What a process knows of a state file's bytes without keeping them: their
-// size and a 64-bit hash. Equal fingerprints mean the same bytes, so the same
-// records, short of a hash collision. Meaningful within one process only.
-struct StateFingerprint {
-  std::uint64_t size = 0;
-  std::uint64_t hash = 0;
-  bool operator==(const StateFingerprint& other) const {
-    return size == other.size && hash == other.hash;
-  }
-};
-StateFingerprint FingerprintOf(const UTF8String& text);
+// How long a save waits for another writer to let go of the state file's
+// lock before it fails: writers hold it for one read and one write, so only
+// a stopped or hung holder (SIGSTOP, a debugger, a dead network drive) is
+// still there after this.
+inline constexpr std::uint64_t kStateFileLockWaitMicros = 5'000'000;  // 5 s
+
+// Takes the exclusive lock "<path>.lock" of the state file at `path`,
+// waiting at most kStateFileLockWaitMicros while another holds it. Throws
+// FileError naming the lock file when it cannot be locked, or is still held
+// at the end of the wait.
+std::unique_ptr<platform::FileLock> LockStateFile(const UTF8String& path);
 
 // One read-change-write of the user's state file at `path` that other
 // processes (and other stores of the same file in this one) cannot
@@ -33,15 +34,14 @@ StateFingerprint FingerprintOf(const UTF8String& text);
 // takes no lock: the atomic replace already gives readers a complete file.
 class StateFileTransaction {
  public:
-  // Takes the lock (waiting while another writer holds it), removes
-  // temporaries that a crashed writer left and reads the file's bytes.
-  // Throws FileError for the lock, for something other than a regular file
-  // at `path` and for failed reads.
+  // Takes the lock (LockStateFile), removes temporaries that a crashed
+  // writer left and reads the file's bytes. Throws FileError for the lock,
+  // for something other than a regular file at `path` and for failed reads.
   explicit StateFileTransaction(const UTF8String& path);
 
-  // The bytes in the file when the transaction began (none for a file over
-  // kMaxStateFileBytes, which is not read).
-  boost::optional<StateFingerprint> Found() const;
+  // The bytes in the file when the transaction began (empty for a file over
+  // kMaxStateFileBytes, which is not read, and for none).
+  const UTF8String& Text() const { return text_; }
 
   // The records in the file. When it cannot be read as a state file
   // (malformed, or over a limit) it is moved aside to
@@ -58,19 +58,32 @@ class StateFileTransaction {
   // Whether a regular file is at the path (an empty one included).
   bool Exists() const;
 
-  // Writes `records` (WriteStateFileAtomically); returns the fingerprint of
-  // what is now in the file.
-  StateFingerprint Write(const RecordMap& records);
+  // Writes `records`, or a text SerializeState made (WriteStateFileAtomically).
+  void Write(const RecordMap& records);
+  void WriteText(const UTF8String& text);
 
  private:
   template <typename Step>
   auto Named(const Step& step) -> decltype(step());
 
   UTF8String path_;
-  std::unique_ptr<kelcore::filesupport::FileLockHandle> lock_;
+  std::unique_ptr<platform::FileLock> lock_;
   UTF8String text_;
   std::exception_ptr oversized_;  // the limit error of a file too large to read
 };
+
+// Runs `step`, a whole read-change-write in one StateFileTransaction, again
+// while it throws StateFileLockLostError, kStateFileLockAttempts times in all.
+template <typename Step>
+auto RetryingLostLocks(const Step& step) -> decltype(step()) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return step();
+    } catch (const StateFileLockLostError&) {
+      if (attempt == kStateFileLockAttempts) throw;
+    }
+  }
+}
 
 // What to do in EditStateFile with a file that cannot be read as a state file.
 enum class UnreadableStateFile {

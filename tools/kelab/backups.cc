@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "kelcore/filesupport/file.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 #include "missing.h"
 #include "output.h"
+#include "platform/env.h"
+#include "platform/folders.h"
 #include "store/state_file.h"
 #include "store/state_file_transaction.h"
 
@@ -20,10 +20,6 @@ using kelcore::string::ToStd;
 
 constexpr std::size_t kSequenceDigits = 6;
 constexpr std::size_t kTimeChars = 16;  // YYYYMMDDTHHMMSSZ
-
-kelcore::filesupport::File HostFile(const std::string& path) {
-  return kelabexperiment::StateFileAt(FromStd(path));
-}
 
 std::string Prefix(const std::string& statePath) {
   const std::size_t cut = statePath.find_last_of("/\\");
@@ -51,11 +47,12 @@ std::string UtcNow() {
 
 std::vector<Backup> Backups(const std::string& statePath) {
   const std::string prefix = Prefix(statePath);
-  const kelcore::filesupport::Dir folder = HostFile(statePath).Parent();
+  const std::string folder = kelabexperiment::platform::FolderOf(statePath);
+  // The state file's path up to its name: where each backup's name goes.
+  const std::string start =
+      statePath.substr(0, statePath.find_last_of(kelabexperiment::platform::kPathSeparators) + 1);
   std::vector<Backup> backups;
-  for (const kelcore::UTF16String& wide :
-       kelcore::filesupport::CurrentFileSystem().ListDirectory(folder.FullPath())) {
-    const std::string name = ToStd(kelcore::string::UTF16to8(wide));
+  for (const std::string& name : kelabexperiment::platform::CurrentEnv().List(folder)) {
     if (name.size() != prefix.size() + kSequenceDigits + 1 + kTimeChars ||
         name.compare(0, prefix.size(), prefix) != 0) {
       continue;
@@ -67,9 +64,7 @@ std::vector<Backup> Backups(const std::string& statePath) {
         time.back() != 'Z') {
       continue;
     }
-    backups.push_back(
-        {ToStd(kelcore::string::UTF16to8(kelcore::filesupport::File(folder, wide).FullPath())),
-         std::stoul(sequence), time});
+    backups.push_back({start + name, std::stoul(sequence), time});
   }
   std::sort(backups.begin(), backups.end(),
             [](const Backup& a, const Backup& b) { return a.sequence > b.sequence; });
@@ -98,7 +93,7 @@ void RotateBackups(const std::string& statePath) noexcept {
   try {
     const std::vector<Backup> backups = Backups(statePath);
     for (std::size_t i = kBackupGenerations; i < backups.size(); ++i) {
-      HostFile(backups[i].path).Delete();
+      kelabexperiment::platform::CurrentEnv().Remove(backups[i].path);
     }
   } catch (const std::exception&) {
     // The folder could not be listed: the older backups stay until the next change.
@@ -106,7 +101,8 @@ void RotateBackups(const std::string& statePath) noexcept {
 }
 
 SessionBackup::SessionBackup(const std::string& statePath) : statePath_(statePath) {
-  if (HostFile(statePath).Exists()) {
+  if (kelabexperiment::platform::CurrentEnv().Stat(statePath) ==
+      kelabexperiment::platform::EntryKind::kFile) {
     kelabexperiment::StateFileTransaction file(FromStd(statePath));
     backup_ = NextBackupPath(statePath);
     file.BackUp(FromStd(backup_));
@@ -126,7 +122,7 @@ std::string SessionBackup::Keep() noexcept {
   } catch (const std::exception&) {
     return backup;  // cannot tell: keep it
   }
-  HostFile(backup).Delete();
+  kelabexperiment::platform::CurrentEnv().Remove(backup);
   return "";
 }
 

@@ -5,16 +5,16 @@
 #include <vector>
 
 #include "kelabexperiment/errors.h"
-#include "kelcore/filesupport/file.h"
 #include "kelcore/string/conversions.h"
 #include "output.h"
+#include "platform/env.h"
+#include "platform/folders.h"
 #include "state_location.h"
 #include "store/state_file.h"
+#include "store/state_file_transaction.h"
 
 namespace kelab {
 namespace {
-
-using kelcore::filesupport::PathKind;
 
 struct FolderReport {
   std::string folder;
@@ -27,18 +27,17 @@ struct FolderReport {
 // lock file is there (taking it creates nothing then): a writer makes its
 // temporary under the lock, so one seen while holding it is stale.
 std::vector<std::string> StaleTemporaries(const std::string& stateFile) {
-  auto& fs = kelcore::filesupport::CurrentFileSystem();
-  const kelcore::filesupport::File state =
-      kelabexperiment::StateFileAt(kelcore::string::FromStd(stateFile));
   const std::string lock = stateFile + ".lock";
-  std::unique_ptr<kelcore::filesupport::FileLockHandle> held;
+  std::unique_ptr<kelabexperiment::platform::FileLock> held;
   if (KindOf(lock) == PathKind::kFile) {
-    held = fs.LockFile(kelabexperiment::StateFileAt(kelcore::string::FromStd(lock)).FullPath());
+    held = kelabexperiment::LockStateFile(kelcore::string::FromStd(stateFile));
   }
+  const std::string folder = kelabexperiment::platform::FolderOf(stateFile);
+  const std::string stateName =
+      stateFile.substr(stateFile.find_last_of(kelabexperiment::platform::kPathSeparators) + 1);
   std::vector<std::string> found;
-  for (const kelcore::UTF16String& wide : fs.ListDirectory(state.Parent().FullPath())) {
-    const std::string name = kelcore::string::ToStd(kelcore::string::UTF16to8(wide));
-    if (name.rfind("ABExperiment.tmp", 0) == 0) found.push_back(name);
+  for (const std::string& name : kelabexperiment::platform::CurrentEnv().List(folder)) {
+    if (kelabexperiment::IsStateTemporaryName(stateName, name)) found.push_back(name);
   }
   return found;
 }

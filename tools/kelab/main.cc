@@ -12,7 +12,7 @@
 #include "commands.h"
 #include "kelabexperiment/errors.h"
 #include "kelabexperiment/version.h"
-#include "kelcore/filesupport/file_system.h"
+#include "kelcore/filesupport/file_error.h"
 #include "missing.h"
 #include "output.h"
 #include "store/state_file.h"
@@ -144,7 +144,9 @@ int Run(int argc, char** argv) {
                 ErrorJson("missing", e.what()));
   } catch (const kelabexperiment::StateFileLimitError& e) {
     return Failed(invocation, "state", e.what());
-  } catch (const kelcore::filesupport::FileError& e) {
+  } catch (const kelabexperiment::FileError& e) {
+    return Failed(invocation, "file", e.what());
+  } catch (const kelcore::filesupport::FileError& e) {  // the documents folder, from the host
     return Failed(invocation, "file", e.what());
   } catch (const std::exception& e) {
     return Failed(invocation, "failed", e.what());

@@ -22,7 +22,7 @@ CLI::App* AddReadCommand(CLI::App& app, const std::string& name, const std::stri
     if (instead && instead(*location, *json)) return;
     const std::string path = location->StateFile();
     location->RequireFolders();
-    const bool exists = KindOf(path) != kelcore::filesupport::PathKind::kMissing;
+    const bool exists = KindOf(path) != PathKind::kMissing;
     const auto records = ReadRecords(path);
     if (*json) {
       PrintJsonResult(name, StateFileJson(path, location->user, exists, records));

@@ -5,7 +5,7 @@
 #include "assignment_table.h"
 #include "backups.h"
 #include "commands.h"
-#include "dry_run_file_system.h"
+#include "dry_run_copy.h"
 #include "kelcore/string/conversions.h"
 #include "output.h"
 #include "run_session.h"
@@ -113,12 +113,9 @@ void PrintJson(const RunOptions& o, const RunReport& report) {
 }
 
 void Run(const RunOptions& o) {
-  // A dry run's writes (the user's folder and file, the forced-control
-  // saves) stay in memory; the library's own code runs unchanged over it.
-  auto& disk = kelcore::filesupport::CurrentFileSystem();
-  DryRunFileSystem dryRun(disk);
-  std::optional<kelcore::filesupport::ScopedFileSystem> scope;
-  if (o.dryRun) scope.emplace(dryRun);
+  // A dry run's session works on a copy of the user's file (DryRunCopy).
+  std::optional<DryRunCopy> copy;
+  if (o.dryRun) copy.emplace(o.location.StateFile(), o.location.user);
 
   // The session's own saves are the library's; the file as it was before
   // is kept as a backup generation when the session changes it.
@@ -126,7 +123,7 @@ void Run(const RunOptions& o) {
   if (!o.dryRun) backup.emplace(o.location.StateFile());
 
   RunReport report;
-  PrepareHost(o, report);
+  PrepareHost(o, copy ? copy->Documents() : o.location.DocumentsFolder(), report);
   if (!o.json) PrintPrepared(report);
   InitializeUser(o, report);
   if (!o.json) PrintInitialized(o, report);

@@ -71,11 +71,12 @@ bool CallInitialize(const RunOptions& o) {
 
 }  // namespace
 
-void PrepareHost(const RunOptions& o, RunReport& report) {
+void PrepareHost(const RunOptions& o, const std::string& sessionDocuments, RunReport& report) {
   ApplyDebugEntries(o.debugEntries);
   report.documents = o.location.DocumentsFolder();
   report.stateFile = o.location.StateFile();
-  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::string::UTF8to16(FromStd(report.documents)));
+  report.sessionStateFile = UserStateFile(sessionDocuments, o.location.user);
+  kelcore::filesupport::Dir::SetUserDocsDir(kelcore::string::UTF8to16(FromStd(sessionDocuments)));
   // The host's own start-up, which runs the library's registered initializer.
   if (!kelcore::config::StartupRegistry::RunAll()) {
     throw std::runtime_error("a start-up initializer failed");
@@ -125,7 +126,7 @@ void ReadFeatures(const RunOptions& o, RunReport& report) {
 }
 
 void CollectRecords(RunReport& report) {
-  report.after = ReadRecords(report.stateFile);
+  report.after = ReadRecords(report.sessionStateFile);
   // A save writes an absent text as the empty text it is applied as: that
   // records nothing new.
   const auto same = [](const kelabexperiment::VariationRecord& a,

@@ -46,6 +46,7 @@ struct SwitchReport {
 struct RunReport {
   std::string documents;
   std::string stateFile;
+  std::string sessionStateFile;  // where the session works: stateFile, or a dry run's copy
   std::vector<SwitchReport> switches;
   std::vector<std::string> registeredExperiments;
   bool initializeResult = false;
@@ -59,8 +60,9 @@ struct RunReport {
 
 // The session's steps, in order. Each throws what the host or the library
 // throws; the library's load error of a malformed file comes from Initialize.
-// 1. debug entries, the documents folder, start-up, registration
-void PrepareHost(const RunOptions& o, RunReport& report);
+// 1. debug entries, the documents folder the session works in, start-up,
+//    registration
+void PrepareHost(const RunOptions& o, const std::string& sessionDocuments, RunReport& report);
 // 2. initialize through the script engine
 void InitializeUser(const RunOptions& o, RunReport& report);
 // 3. feature reads, then the UI thread's queue

@@ -25,9 +25,8 @@ void Report(const StateEditRequest& request, const std::string& path,
             const kelabexperiment::StateFileEdit& edit) {
   const std::string backup = kelcore::string::ToStd(edit.backup);
   if (request.json) {
-    boost::json::object members =
-        StateFileJson(path, request.location.user,
-                      KindOf(path) != kelcore::filesupport::PathKind::kMissing, edit.records);
+    boost::json::object members = StateFileJson(path, request.location.user,
+                                                KindOf(path) != PathKind::kMissing, edit.records);
     members["changed"] = edit.written;
     members["backup"] = backup.empty() ? boost::json::value(nullptr) : boost::json::value(backup);
     PrintJsonResult(request.command, members);
@@ -59,8 +58,7 @@ void RunStateEdit(const StateEditRequest& request) {
     // change there (or throws), nothing is locked or created. The change
     // only edits the map it is given, so running it twice is harmless.
     kelabexperiment::RecordMap none;
-    if (request.create || KindOf(path) != kelcore::filesupport::PathKind::kMissing ||
-        request.change(none)) {
+    if (request.create || KindOf(path) != PathKind::kMissing || request.change(none)) {
       edit = kelabexperiment::EditStateFile(statePath, request.unreadable, request.change, [&] {
         return kelcore::string::FromStd(NextBackupPath(path));
       });

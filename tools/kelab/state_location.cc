@@ -1,12 +1,16 @@
 #include "state_location.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/string/conversions.h"
 #include "manager/user_state_path.h"
 #include "missing.h"
 #include "output.h"
+#include "platform/env.h"
+#include "platform/folders.h"
 #include "store/state_file.h"
 
 namespace kelab {
@@ -76,19 +80,16 @@ std::string StateLocation::StateFile() const {
 
 void StateLocation::CreateUserFolder() const {
   if (user.empty()) return;
-  kelcore::filesupport::File(Wide(StateFile()), kelcore::filesupport::StorageType::kLocal)
-      .Parent()
-      .Create();
+  kelabexperiment::platform::CreateFolders(kelabexperiment::platform::CurrentEnv(),
+                                           kelabexperiment::platform::FolderOf(StateFile()));
 }
 
 void StateLocation::RequireFolders() const {
-  const kelcore::filesupport::File state(Wide(StateFile()),
-                                         kelcore::filesupport::StorageType::kLocal);
-  const std::string folder = Narrow(state.Parent().FullPath());
+  const std::string folder = kelabexperiment::platform::FolderOf(StateFile());
   if (user.empty()) return RequireFolder(folder, "the folder of --file");
   const std::string documents = DocumentsFolder();
   RequireFolder(documents, "documents folder");
-  if (KindOf(folder) == kelcore::filesupport::PathKind::kDirectory) return;
+  if (KindOf(folder) == PathKind::kDirectory) return;
   std::vector<std::string> users = UserFolderNames(documents);
   users.erase(std::remove_if(users.begin(), users.end(),
                              [](const std::string& name) { return !IsUserIdentifier(name); }),
@@ -99,9 +100,9 @@ void StateLocation::RequireFolders() const {
 
 void RequireFolder(const std::string& path, const std::string& what) {
   switch (KindOf(path)) {
-    case kelcore::filesupport::PathKind::kDirectory:
+    case PathKind::kDirectory:
       return;
-    case kelcore::filesupport::PathKind::kMissing:
+    case PathKind::kMissing:
       throw MissingError(what + " '" + Printable(path) + "' does not exist");
     default:
       throw MissingError(what + " '" + Printable(path) + "' is not a folder");
@@ -115,14 +116,13 @@ std::string UsersFolder(const std::string& documents) {
 }
 
 std::vector<std::string> UserFolderNames(const std::string& documents) {
-  auto& fs = kelcore::filesupport::CurrentFileSystem();
-  const kelcore::UTF16String users = Wide(UsersFolder(documents));
+  const std::string users = UsersFolder(documents);
   std::vector<std::string> names;
-  if (fs.Stat(users) != kelcore::filesupport::PathKind::kDirectory) return names;
-  for (const kelcore::UTF16String& name : fs.ListDirectory(users)) {
-    if (fs.Stat(kelcore::filesupport::Dir(kelcore::filesupport::Dir(users), name).FullPath()) ==
-        kelcore::filesupport::PathKind::kDirectory) {
-      names.push_back(Narrow(name));
+  if (KindOf(users) != PathKind::kDirectory) return names;
+  for (const std::string& name : kelabexperiment::platform::CurrentEnv().List(users)) {
+    if (KindOf(Narrow(kelcore::filesupport::Dir(kelcore::filesupport::Dir(Wide(users)), Wide(name))
+                          .FullPath())) == PathKind::kDirectory) {
+      names.push_back(name);
     }
   }
   std::sort(names.begin(), names.end());
@@ -142,8 +142,14 @@ bool IsUserIdentifier(const std::string& name) {
   return !name.empty() && UserIdentifierProblem(name).empty();
 }
 
-kelcore::filesupport::PathKind KindOf(const std::string& path) {
-  return kelcore::filesupport::CurrentFileSystem().Stat(Wide(path));
+PathKind KindOf(const std::string& path) {
+  const PathKind kind = kelabexperiment::platform::CurrentEnv().Stat(path);
+  if (kind != PathKind::kLink) return kind;
+  // What the link leads to: a user may keep documents anywhere.
+  std::error_code error;
+  const auto target = std::filesystem::status(std::filesystem::u8path(path), error);
+  if (std::filesystem::is_directory(target)) return PathKind::kDirectory;
+  return std::filesystem::is_regular_file(target) ? PathKind::kFile : PathKind::kLink;
 }
 
 kelabexperiment::RecordMap ReadRecords(const std::string& path) {

@@ -5,7 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "kelcore/filesupport/file_system.h"
+#include "platform/env.h"
 #include "store/variation_record.h"
 
 namespace kelab {
@@ -64,13 +64,17 @@ std::string UserIdentifierProblem(const std::string& name);
 // every command agrees on which folders are users.
 bool IsUserIdentifier(const std::string& name);
 
-// What is at a UTF-8 path, through the host's FileSystem.
-kelcore::filesupport::PathKind KindOf(const std::string& path);
+using PathKind = kelabexperiment::platform::EntryKind;
+
+// What is at a UTF-8 path, through the library's platform seam (a dry run's
+// changes included), a link taken for what it leads to. Throws
+// kelabexperiment::FileError when that cannot be told.
+PathKind KindOf(const std::string& path);
 
 // The records of the state file at `path`, read by the library's own code,
 // so the tool accepts and refuses exactly the files the library does; none
 // for a missing file. Throws kelabexperiment::StateFileError for malformed
-// content and the host's FileError when the file cannot be read.
+// content and kelabexperiment::FileError when the file cannot be read.
 kelabexperiment::RecordMap ReadRecords(const std::string& path);
 
 }  // namespace kelab

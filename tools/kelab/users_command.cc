@@ -11,8 +11,6 @@
 namespace kelab {
 namespace {
 
-using kelcore::filesupport::PathKind;
-
 struct UserEntry {
   std::string user;
   std::string stateFile;

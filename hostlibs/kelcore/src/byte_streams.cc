@@ -1,11 +1,11 @@
 #include "kelcore/filesupport/byte_streams.h"
 
-#include "kelcore/filesupport/file_system.h"
+#include "file_system.h"
 
 namespace kelcore::filesupport {
 
 IPlatformByteStream::IPlatformByteStream(const File& file, Flags /*flags*/)
-    : file_(CurrentFileSystem().OpenForRead(file.FullPath())) {}
+    : file_(PlatformFileSystem().OpenForRead(file.FullPath())) {}
 
 IPlatformByteStream::~IPlatformByteStream() = default;
 
@@ -22,21 +22,13 @@ void IPlatformByteStream::ReadBlock(void* buffer, std::uint32_t length) {
 void IPlatformByteStream::Close() { file_.reset(); }
 
 OPlatformByteStream::OPlatformByteStream(const File& file, Flags /*flags*/)
-    : file_(CurrentFileSystem().OpenForWrite(file.FullPath())) {}
-
-OPlatformByteStream::OPlatformByteStream(const File& file, const File& permissionsOf)
-    : file_(CurrentFileSystem().CreateNewFile(file.FullPath(), permissionsOf.FullPath())) {}
+    : file_(PlatformFileSystem().OpenForWrite(file.FullPath())) {}
 
 OPlatformByteStream::~OPlatformByteStream() = default;
 
 void OPlatformByteStream::WriteBlock(const void* data, std::uint32_t length) {
   if (!file_) throw FileError("write to a closed stream");
   file_->Append(data, length);
-}
-
-void OPlatformByteStream::Flush() {
-  if (!file_) throw FileError("flush of a closed stream");
-  file_->Sync();
 }
 
 void OPlatformByteStream::Close() {

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "file_system.h"
 #include "kelcore/config/kel_exception.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/string/conversions.h"
 
 namespace kelcore::debug {
@@ -28,7 +28,7 @@ std::string ReadSettingsFile(const std::string& path) {
   const UTF16String wide = string::UTF8to16(string::FromStd(path), &error);
   if (error != string::UnicodeErrorCode::kNone) throw config::kel_exception(named + ": not UTF-8");
   try {
-    const auto file = filesupport::CurrentFileSystem().OpenForRead(wide);
+    const auto file = filesupport::PlatformFileSystem().OpenForRead(wide);
     const std::uint64_t size = file->Size();
     if (size > DebugDatabase::kMaxFileBytes) {
       throw config::kel_exception(named + ": it holds " + std::to_string(size) +

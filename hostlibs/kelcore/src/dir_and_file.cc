@@ -1,6 +1,6 @@
+#include "file_system.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
-#include "kelcore/filesupport/file_system.h"
 #include "kelcore/threads/mutex.h"
 #include "platform_environment.h"
 
@@ -45,7 +45,7 @@ Dir Dir::UserDocsDir() {
   if (UTF16String env = EnvironmentText("KEL_USER_DOCS_DIR"); !env.empty()) {
     return Dir(std::move(env));
   }
-  return Dir(CurrentFileSystem().UserDocumentsPath());
+  return Dir(PlatformFileSystem().UserDocumentsPath());
 }
 
 void Dir::SetUserDocsDir(const UTF16String& path) {
@@ -53,35 +53,26 @@ void Dir::SetUserDocsDir(const UTF16String& path) {
   DocsOverride() = path;
 }
 
-bool Dir::Exists() const { return CurrentFileSystem().Stat(path_) == PathKind::kDirectory; }
+bool Dir::Exists() const { return PlatformFileSystem().Stat(path_) == PathKind::kDirectory; }
 
 void Dir::Create() const {
-  FileSystem& fs = CurrentFileSystem();
+  FileSystem& fs = PlatformFileSystem();
   if (fs.Stat(path_) == PathKind::kDirectory) return;
   const UTF16String parent = ParentOf(path_);
   if (!parent.empty() && parent != path_) Dir(parent).Create();
   fs.CreateDirectory(path_);
-  // A new folder's entry must survive a power loss as the files saved in it do.
-  fs.SyncDirectory(parent.empty() ? UTF16String(L".") : parent);
 }
 
 File::File(const Dir& dir, const UTF16String& name) : path_(Join(dir.FullPath(), name)) {}
 
 File::File(UTF16String path, StorageType /*type*/) : path_(std::move(path)) {}
 
-bool File::Exists() const { return CurrentFileSystem().Stat(path_) == PathKind::kFile; }
+bool File::Exists() const { return PlatformFileSystem().Stat(path_) == PathKind::kFile; }
 
-bool File::Create(bool exclusive) const { return CurrentFileSystem().CreateFile(path_, exclusive); }
-
-bool File::Delete() const { return CurrentFileSystem().DeleteFile(path_); }
-
-void File::ReplaceWith(const File& source) const {
-  CurrentFileSystem().RenameFile(source.path_, path_);
+bool File::Create(bool exclusive) const {
+  return PlatformFileSystem().CreateFile(path_, exclusive);
 }
 
-Dir File::Parent() const {
-  UTF16String parent = ParentOf(path_);
-  return Dir(parent.empty() ? UTF16String(L".") : std::move(parent));
-}
+bool File::Delete() const { return PlatformFileSystem().DeleteFile(path_); }
 
 }  // namespace kelcore::filesupport

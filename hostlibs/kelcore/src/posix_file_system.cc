@@ -1,9 +1,7 @@
 #ifndef _WIN32
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "kelcore/filesupport/file_system.h"
+#include "file_system.h"
 #include "kelcore/string/conversions.h"
 #include "platform_environment.h"
 
@@ -65,15 +63,6 @@ int OpenRegular(const std::string& native, int flags, mode_t mode = 0) {
   return fd;
 }
 
-class PosixFileLock final : public FileLockHandle {
- public:
-  explicit PosixFileLock(int fd) : fd_(fd) {}
-  ~PosixFileLock() override { ::close(fd_); }  // closing releases the lock
-
- private:
-  int fd_;
-};
-
 class PosixReadableFile final : public ReadableFile {
  public:
   PosixReadableFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -118,10 +107,6 @@ class PosixWritableFile final : public WritableFile {
       in += n;
       length -= static_cast<std::size_t>(n);
     }
-  }
-
-  void Sync() override {
-    if (::fsync(fd_) != 0) Fail("cannot flush", path_, errno);
   }
 
   void Close() override {
@@ -198,23 +183,6 @@ class PosixFileSystem final : public FileSystem {
     return Stat(path) == PathKind::kFile && ::unlink(Native(path).c_str()) == 0;
   }
 
-  void RenameFile(const UTF16String& from, const UTF16String& to) override {
-    const std::string source = Native(from);
-    if (::rename(source.c_str(), Native(to).c_str()) != 0) Fail("cannot rename", source, errno);
-  }
-
-  void SyncDirectory(const UTF16String& path) override {
-    const std::string native = Native(path);
-    const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) Fail("cannot open folder", native, errno);
-    const int result = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
-    // EINVAL: a file system that cannot flush folders, and needs no flush for
-    // a rename to last.
-    if (result != 0 && error != EINVAL) Fail("cannot flush folder", native, error);
-  }
-
   std::unique_ptr<ReadableFile> OpenForRead(const UTF16String& path) override {
     std::string native = Native(path);
     const int fd = OpenRegular(native, O_RDONLY);
@@ -231,50 +199,6 @@ class PosixFileSystem final : public FileSystem {
       Fail("cannot truncate", native, error);
     }
     return std::make_unique<PosixWritableFile>(fd, std::move(native));
-  }
-
-  std::unique_ptr<WritableFile> CreateNewFile(const UTF16String& path,
-                                              const UTF16String& permissionsOf) override {
-    std::string native = Native(path);
-    const int fd =
-        ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-    if (fd < 0) Fail("cannot create", native, errno);
-    auto file = std::make_unique<PosixWritableFile>(fd, native);
-    struct stat model;
-    if (!permissionsOf.empty() && ::stat(Native(permissionsOf).c_str(), &model) == 0 &&
-        S_ISREG(model.st_mode) && ::fchmod(fd, model.st_mode & 07777) != 0) {
-      Fail("cannot set the permissions of", native, errno);
-    }
-    return file;
-  }
-
-  std::unique_ptr<FileLockHandle> LockFile(const UTF16String& path) override {
-    const std::string native = Native(path);
-    const int fd = OpenRegular(native, O_RDWR | O_CREAT | O_NOFOLLOW, kNewFileMode);
-    auto lock = std::make_unique<PosixFileLock>(fd);
-    // flock belongs to the open file, so two handles in one process exclude
-    // each other as two processes do.
-    while (::flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) Fail("cannot lock", native, errno);
-    }
-    return lock;
-  }
-
-  std::vector<UTF16String> ListDirectory(const UTF16String& path) override {
-    const std::string native = Native(path);
-    DIR* dir = ::opendir(native.c_str());
-    if (dir == nullptr) Fail("cannot list folder", native, errno);
-    std::vector<UTF16String> names;
-    while (const dirent* entry = ::readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      string::UnicodeErrorCode error = string::UnicodeErrorCode::kNone;
-      UTF16String wide = string::UTF8to16(string::FromStd(name), &error);
-      // A name that is not UTF-8 cannot be any file this host made.
-      if (error == string::UnicodeErrorCode::kNone) names.push_back(std::move(wide));
-    }
-    ::closedir(dir);
-    return names;
   }
 
   UTF16String UserDocumentsPath() override {

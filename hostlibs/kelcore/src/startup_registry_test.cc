@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "kelcore/config/kel_exception.h"
-#include "kelcore/config/module_pin.h"
 
 namespace kelcore::config {
 namespace {
@@ -62,15 +61,6 @@ TEST(StartupRegistryTest, RunAllOrdersDependenciesAndShutsDownInReverse) {
   InitializerRegistrar failing("test.failing", kInitializerContextNone, [] { return false; }, {},
                                {}, {});
   EXPECT_FALSE(StartupRegistry::RunAll());
-}
-
-// A module that registers start-up work pins itself first.
-TEST(StartupRegistryTest, PinningFindsTheModuleOfAnAddressOrThrows) {
-  static const int inTheProgram = 0;
-  EXPECT_NO_THROW(PinModuleContaining(&inTheProgram));
-  EXPECT_NO_THROW(PinModuleContaining(reinterpret_cast<const void*>(&PinModuleContaining)));
-  const int onTheStack = 0;
-  EXPECT_THROW(PinModuleContaining(&onTheStack), kel_exception);
 }
 
 }  // namespace

@@ -9,11 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "kelcore/filesupport/file_system.h"
+#include "file_system.h"
 #include "kelcore/string/conversions.h"
 #include "platform_environment.h"
-#include "windows_path.h"
-#include "windows_replace.h"
 
 namespace kelcore::filesupport {
 namespace {
@@ -28,11 +26,11 @@ bool IsUTF16(const UTF16String& text) {
 
 // UTF16String holds UTF-16 code units in a 16-bit wchar_t here, as the wide
 // API takes them. Windows would accept an unpaired surrogate too, but such a
-// name cannot be written anywhere else unchanged, so it is refused. Absolute
-// paths go in the extended-length form, free of the MAX_PATH limit.
-UTF16String Native(const UTF16String& path) {
+// name cannot be written anywhere else unchanged, so it is refused. Paths go
+// to Windows as they are, within its usual length limit.
+const UTF16String& Native(const UTF16String& path) {
   if (!IsUTF16(path)) throw FileError("path '" + ForMessage(path) + "' is not valid UTF-16");
-  return ExtendedLengthPath(path);
+  return path;
 }
 
 std::string SystemMessage(DWORD error) {
@@ -65,15 +63,6 @@ bool IsRegularFile(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info;
   return ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// A symbolic link or a junction. Other reparse points, such as the
-// placeholders of a cloud-synchronised documents folder, are files.
-bool IsLink(HANDLE file) {
-  FILE_ATTRIBUTE_TAG_INFO info;
-  return !::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
-         ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-          IsReparseTagNameSurrogate(info.ReparseTag));
 }
 
 // Opens a regular file, or throws FileError saying why not. Opening a pipe
@@ -151,10 +140,6 @@ class WindowsWritableFile final : public WritableFile {
     }
   }
 
-  void Sync() override {
-    if (!::FlushFileBuffers(file_)) Fail("cannot flush", path_, ::GetLastError());
-  }
-
   // Empties the file; the handle is at its start.
   void Truncate() {
     if (!::SetEndOfFile(file_)) Fail("cannot truncate", path_, ::GetLastError());
@@ -171,20 +156,6 @@ class WindowsWritableFile final : public WritableFile {
  private:
   HANDLE file_;
   UTF16String path_;
-};
-
-class WindowsFileLock final : public FileLockHandle {
- public:
-  explicit WindowsFileLock(HANDLE file) : file_(file) {}
-  ~WindowsFileLock() override {
-    // Closing alone frees the lock only when Windows gets round to it.
-    OVERLAPPED whole{};
-    ::UnlockFileEx(file_, 0, MAXDWORD, MAXDWORD, &whole);
-    ::CloseHandle(file_);
-  }
-
- private:
-  HANDLE file_;
 };
 
 class WindowsFileSystem final : public FileSystem {
@@ -217,20 +188,6 @@ class WindowsFileSystem final : public FileSystem {
     return Stat(path) == PathKind::kFile && ::DeleteFileW(Native(path).c_str());
   }
 
-  void RenameFile(const UTF16String& from, const UTF16String& to) override {
-    const UTF16String source = Native(from);
-    const UTF16String target = Native(to);
-    const DWORD error = MoveReplacingRetrying(source.c_str(), target.c_str(),
-                                              [] { ::Sleep(kReplacePauseMilliseconds); });
-    if (error != ERROR_SUCCESS) {
-      throw FileError("cannot replace '" + ForMessage(to) + "' by '" + ForMessage(from) +
-                      "': " + SystemMessage(error));
-    }
-  }
-
-  // MOVEFILE_WRITE_THROUGH returns only once the rename is on disk.
-  void SyncDirectory(const UTF16String& /*path*/) override {}
-
   std::unique_ptr<ReadableFile> OpenForRead(const UTF16String& path) override {
     return std::make_unique<WindowsReadableFile>(OpenRegular(path, GENERIC_READ, OPEN_EXISTING),
                                                  path);
@@ -242,67 +199,6 @@ class WindowsFileSystem final : public FileSystem {
         std::make_unique<WindowsWritableFile>(OpenRegular(path, GENERIC_WRITE, OPEN_ALWAYS), path);
     file->Truncate();
     return file;
-  }
-
-  // Windows has no permission bits to copy: the new file takes the access
-  // rules its folder passes on, as the file it replaces did.
-  std::unique_ptr<WritableFile> CreateNewFile(const UTF16String& path,
-                                              const UTF16String& /*permissionsOf*/) override {
-    // CREATE_NEW fails on anything at the name, and FILE_FLAG_OPEN_REPARSE_POINT
-    // keeps a link there from being followed.
-    const HANDLE file =
-        ::CreateFileW(Native(path).c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail("cannot create", path, ::GetLastError());
-    return std::make_unique<WindowsWritableFile>(file, path);
-  }
-
-  std::unique_ptr<FileLockHandle> LockFile(const UTF16String& path) override {
-    // No delete sharing: the lock file cannot vanish while held, which would
-    // let the next writer lock a new file of the same name.
-    const HANDLE file = ::CreateFileW(
-        Native(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) Fail("cannot open the lock file", path, ::GetLastError());
-    if (!IsRegularFile(file) || IsLink(file)) {
-      ::CloseHandle(file);
-      throw FileError("cannot lock '" + ForMessage(path) + "': not a regular file");
-    }
-    // Locks belong to the handle, so two handles in one process exclude each
-    // other as two processes do. Without LOCKFILE_FAIL_IMMEDIATELY this waits.
-    OVERLAPPED whole{};
-    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-      const DWORD error = ::GetLastError();
-      ::CloseHandle(file);
-      Fail("cannot lock", path, error);
-    }
-    return std::make_unique<WindowsFileLock>(file);
-  }
-
-  std::vector<UTF16String> ListDirectory(const UTF16String& path) override {
-    if (path.empty()) Fail("cannot list folder", path, ERROR_PATH_NOT_FOUND);
-    UTF16String pattern = Native(path);
-    if (pattern.back() != L'\\' && pattern.back() != L'/') pattern.push_back(L'\\');
-    pattern.push_back(L'*');
-    WIN32_FIND_DATAW entry;
-    const HANDLE search = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry,
-                                             FindExSearchNameMatch, nullptr, 0);
-    std::vector<UTF16String> names;
-    if (search == INVALID_HANDLE_VALUE) {
-      // A drive's root has no "." or "..": when empty, it has nothing at all.
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND) return names;
-      Fail("cannot list folder", path, error);
-    }
-    // A name that is not UTF-16 cannot be any file this host made.
-    do {
-      const UTF16String name = entry.cFileName;
-      if (name != L"." && name != L".." && IsUTF16(name)) names.push_back(name);
-    } while (::FindNextFileW(search, &entry));
-    const DWORD error = ::GetLastError();
-    ::FindClose(search);
-    if (error != ERROR_NO_MORE_FILES) Fail("cannot list folder", path, error);
-    return names;
   }
 
   UTF16String UserDocumentsPath() override {

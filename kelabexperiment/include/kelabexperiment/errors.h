@@ -31,6 +31,22 @@ class ModuleRefusedError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A file operation of the library that failed: what() names the file and
+// the operating system's reason. The state file is then as it was, except
+// for StateFileNotDurableError.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A save that replaced the state file but could not flush its folder: the
+// new file is in place and the library's memory matches it, but a power loss
+// may still bring back the previous file.
+class StateFileNotDurableError : public FileError {
+ public:
+  using FileError::FileError;
+};
+
 // A state file whose content the library cannot load. It derives from
 // boost::bad_any_cast, and what() keeps that class's text, because callers
 // have always caught a malformed file as that; Message() is the one line to

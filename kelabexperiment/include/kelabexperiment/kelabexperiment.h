@@ -34,7 +34,7 @@ using ImmutableStringSet =
 // feature. `deviceType`, `storeType` and `freeUser` are accepted and unused.
 // Always returns 0xA00F0001. Throws on failure: InvalidUserIdentifierError for
 // a user identifier that is not a single safe folder name, StateFileError for
-// malformed content (errors.h), kelcore::filesupport::FileError for a file
+// malformed content (errors.h), kelabexperiment::FileError for a file
 // that cannot be read, is not a regular file or is over the limits. A failed
 // call leaves no override of the user's file applied. Updates queued
 // for the UI thread before a call are dropped when they run after it. The
@@ -43,7 +43,7 @@ using ImmutableStringSet =
 //
 // The UI-thread updates save the user's state file under a per-user lock, so
 // several processes may serve one user at once. A save that fails throws
-// kelcore::filesupport::FileError to whoever runs the UI queue and keeps
+// kelabexperiment::FileError to whoever runs the UI queue and keeps
 // nothing, so the next fallback of the feature tries again.
 KELABEXPERIMENT_EXPORT int Initialize(const kelcore::utility::ImmutableString& quillUserID,
                                       const kelcore::utility::ImmutableString& deviceType,

@@ -9,17 +9,17 @@
 #include <set>
 #include <string>
 
-#include "kelcore/filesupport/file_system.h"
+#include "kelabexperiment/errors.h"
 
 namespace testsupport {
 
-// The state behind a MemoryFileSystem and the files it opens, with what of it
+// The state behind a MemoryEnv and the files it opens, with what of it
 // a power loss would keep. As on a real disk without write-back guarantees, a
 // file's data is durable only as of its last sync, and a folder's entries
 // (creations, renames, removals) only as of the folder's last sync. Every
 // access holds `mutex` (Begin takes it for an operation).
 struct MemoryDisk {
-  using UTF16String = kelcore::UTF16String;
+  using Path = std::string;
 
   // A file's bytes apart from its name, so that a rename or a reopened name
   // never changes what an open file writes to.
@@ -27,19 +27,19 @@ struct MemoryDisk {
     std::string data;
     std::string synced;  // `data` as of the file's last sync
   };
-  using Files = std::map<UTF16String, std::shared_ptr<Node>>;
-  using Folders = std::set<UTF16String>;
+  using Files = std::map<Path, std::shared_ptr<Node>>;
+  using Folders = std::set<Path>;
 
   static constexpr std::size_t kNever = std::numeric_limits<std::size_t>::max();
 
   // Whether `path` names an entry directly inside `folder` ('/' separates).
-  static bool InFolder(const UTF16String& path, const UTF16String& folder) {
+  static bool InFolder(const Path& path, const Path& folder) {
     return path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == L'/' && path.find(L'/', folder.size() + 1) == UTF16String::npos;
+           path[folder.size()] == '/' && path.find('/', folder.size() + 1) == Path::npos;
   }
 
   // The file at `path`, created empty when missing.
-  const std::shared_ptr<Node>& FileAt(const UTF16String& path) {
+  const std::shared_ptr<Node>& FileAt(const Path& path) {
     auto& node = files[path];
     if (!node) node = std::make_shared<Node>();
     return node;
@@ -52,12 +52,12 @@ struct MemoryDisk {
   // the crash point on, throws FileError.
   std::unique_lock<std::mutex> Begin() {
     std::unique_lock<std::mutex> lock(mutex);
-    if (!Proceed()) throw kelcore::filesupport::FileError("simulated crash: the disk is gone");
+    if (!Proceed()) throw kelabexperiment::FileError("simulated crash: the disk is gone");
     return lock;
   }
 
   // The entries directly inside `folder` become durable as they are now.
-  void SyncFolder(const UTF16String& folder) {
+  void SyncFolder(const Path& folder) {
     CopyFolder(files, durableFiles, folder);
     CopyFolder(folders, durableFolders, folder);
   }
@@ -87,27 +87,27 @@ struct MemoryDisk {
   Folders folders;
   Files durableFiles;  // each entry as of its folder's last sync
   Folders durableFolders;
-  std::map<UTF16String, std::unique_ptr<std::mutex>> locks;  // never erased
-  std::size_t operations = 0;                                // since the crash point was set
+  std::set<Path> links;        // symbolic links (where they point does not matter here)
+  std::set<Path> locked;       // lock files whose lock is held
+  std::size_t operations = 0;  // since the crash point was set
   std::size_t crashAt = kNever;
 
  private:
-  static const UTF16String& PathOf(const UTF16String& folder) { return folder; }
-  static const UTF16String& PathOf(const Files::value_type& file) { return file.first; }
+  static const Path& PathOf(const Path& folder) { return folder; }
+  static const Path& PathOf(const Files::value_type& file) { return file.first; }
 
   template <class Entries>
   void DropOrphans(Entries& entries) const {
     for (auto it = entries.begin(); it != entries.end();) {
-      const UTF16String& path = PathOf(*it);
-      const std::size_t cut = path.rfind(L'/');
-      const bool orphan =
-          cut != UTF16String::npos && cut != 0 && !folders.count(path.substr(0, cut));
+      const Path& path = PathOf(*it);
+      const std::size_t cut = path.rfind('/');
+      const bool orphan = cut != Path::npos && cut != 0 && !folders.count(path.substr(0, cut));
       it = orphan ? entries.erase(it) : std::next(it);
     }
   }
 
   template <class Entries>
-  static void CopyFolder(const Entries& from, Entries& to, const UTF16String& folder) {
+  static void CopyFolder(const Entries& from, Entries& to, const Path& folder) {
     for (auto it = to.begin(); it != to.end();) {
       it = InFolder(PathOf(*it), folder) ? to.erase(it) : std::next(it);
     }

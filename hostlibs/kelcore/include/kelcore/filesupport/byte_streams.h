@@ -38,17 +38,11 @@ class KELCORE_EXPORT IPlatformByteStream {
 class KELCORE_EXPORT OPlatformByteStream {
  public:
   OPlatformByteStream(const File& file, Flags flags);
-  // Creates `file` as a new file, with the permissions of `permissionsOf`
-  // when that is a regular file. Throws FileError when anything, a link
-  // included, is at `file`'s path already.
-  OPlatformByteStream(const File& file, const File& permissionsOf);
   ~OPlatformByteStream();
   OPlatformByteStream(const OPlatformByteStream&) = delete;
   OPlatformByteStream& operator=(const OPlatformByteStream&) = delete;
 
   void WriteBlock(const void* data, std::uint32_t length);
-  // Forces written bytes to stable storage.
-  void Flush();
   void Close();
 
  private:

@@ -5,6 +5,12 @@
 
 namespace kelcore::filesupport {
 
+#ifdef _WIN32
+inline constexpr wchar_t kPathSeparator = L'\\';
+#else
+inline constexpr wchar_t kPathSeparator = L'/';
+#endif
+
 // A directory path. Cheap to copy; nothing touches the disk until asked.
 class KELCORE_EXPORT Dir {
  public:
@@ -23,8 +29,7 @@ class KELCORE_EXPORT Dir {
   static void SetUserDocsDir(const UTF16String& path);
 
   bool Exists() const;  // true only for an existing directory
-  // Creates the directory and any missing parents, each made durable in its
-  // parent (SyncDirectory); throws FileError.
+  // Creates the directory and any missing parents; throws FileError.
   void Create() const;
   const UTF16String& FullPath() const noexcept { return path_; }
 

@@ -21,12 +21,7 @@ class KELCORE_EXPORT File {
   // is a failure. Returns whether a file now exists as asked; never throws.
   bool Create(bool exclusive) const;
   bool Delete() const;  // whether the file was removed
-  // Atomically replaces this file by `source`, which then no longer exists.
-  // Throws FileError.
-  void ReplaceWith(const File& source) const;
   const UTF16String& FullPath() const noexcept { return path_; }
-  // The folder that holds the file ("." for a bare name).
-  Dir Parent() const;
 
  private:
   UTF16String path_;

@@ -1,15 +1,15 @@
-#include "windows_path.h"
+#include "platform/windows_path.h"
 
 #include <vector>
 
-namespace kelcore::filesupport {
+namespace kelabexperiment::platform {
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
-bool IsDevicePath(const UTF16String& path) {
+bool IsDevicePath(const std::wstring& path) {
   return path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[3]) &&
          ((IsSeparator(path[1]) && (path[2] == L'?' || path[2] == L'.')) ||
           (path[1] == L'?' && path[2] == L'?'));
@@ -17,12 +17,12 @@ bool IsDevicePath(const UTF16String& path) {
 
 // A name Windows takes as it is: not empty, not "." or "..", and not one it
 // would trim.
-bool IsPlainName(const UTF16String& name) {
+bool IsPlainName(const std::wstring& name) {
   return !name.empty() && name.back() != L'.' && name.back() != L' ';
 }
 
-std::vector<UTF16String> Split(const UTF16String& path, std::size_t from) {
-  std::vector<UTF16String> parts;
+std::vector<std::wstring> Split(const std::wstring& path, std::size_t from) {
+  std::vector<std::wstring> parts;
   while (from <= path.size()) {
     std::size_t end = from;
     while (end < path.size() && !IsSeparator(path[end])) ++end;
@@ -34,26 +34,26 @@ std::vector<UTF16String> Split(const UTF16String& path, std::size_t from) {
 
 }  // namespace
 
-UTF16String ExtendedLengthPath(const UTF16String& path) {
-  UTF16String out;
-  std::vector<UTF16String> parts;
+std::wstring ExtendedLengthPath(const std::wstring& path) {
+  std::wstring out;
+  std::vector<std::wstring> parts;
   const bool drive =
       path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
   if (drive) {
-    out = UTF16String(L"\\\\?\\") + path.substr(0, 2);
+    out = std::wstring(L"\\\\?\\") + path.substr(0, 2);
     parts = Split(path, 3);
   } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
              !IsDevicePath(path)) {
     // The server and the share form the root: ".." never climbs above them.
     parts = Split(path, 2);
     if (parts.size() < 2 || !IsPlainName(parts[0]) || !IsPlainName(parts[1])) return path;
-    out = UTF16String(L"\\\\?\\UNC\\") + parts[0] + L'\\' + parts[1];
+    out = std::wstring(L"\\\\?\\UNC\\") + parts[0] + L'\\' + parts[1];
     parts.erase(parts.begin(), parts.begin() + 2);
   } else {
     return path;
   }
-  std::vector<UTF16String> names;
-  for (UTF16String& part : parts) {
+  std::vector<std::wstring> names;
+  for (std::wstring& part : parts) {
     if (part.empty() || part == L".") continue;
     if (part == L"..") {
       if (!names.empty()) names.pop_back();
@@ -62,10 +62,10 @@ UTF16String ExtendedLengthPath(const UTF16String& path) {
     if (!IsPlainName(part)) return path;
     names.push_back(std::move(part));
   }
-  for (const UTF16String& name : names) out += L'\\' + name;
+  for (const std::wstring& name : names) out += L'\\' + name;
   // A drive's root needs its backslash: "\\?\C:" is the volume itself.
   if (drive && names.empty()) out += L'\\';
   return out;
 }
 
-}  // namespace kelcore::filesupport
+}  // namespace kelabexperiment::platform

@@ -1,10 +1,10 @@
 #ifdef _WIN32
 
-#include "windows_replace.h"
+#include "platform/windows_replace.h"
 
 #include "kelcore/config/windows_api.h"
 
-namespace kelcore::filesupport {
+namespace kelabexperiment::platform {
 
 unsigned long MoveReplacingRetrying(const wchar_t* from, const wchar_t* to,
                                     const std::function<void()>& pause) {
@@ -21,6 +21,6 @@ unsigned long MoveReplacingRetrying(const wchar_t* from, const wchar_t* to,
   }
 }
 
-}  // namespace kelcore::filesupport
+}  // namespace kelabexperiment::platform
 
 #endif  // _WIN32

@@ -1,4 +1,4 @@
-#include "kelcore/serialization/json_object_writer.h"
+#include "store/json_object_writer.h"
 
 #include <cstdint>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "kelcore/string/conversions.h"
 
-namespace kelcore::serialization {
+namespace kelabexperiment {
 namespace {
 
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
@@ -95,7 +95,7 @@ JsonObjectWriter::JsonObjectWriter(std::size_t expectedSize) {
 }
 
 void JsonObjectWriter::Add(const UTF8String& name, const UTF8String& text) {
-  if (!string::IsValidUTF8(name) || !string::IsValidUTF8(text)) {
+  if (!kelcore::string::IsValidUTF8(name) || !kelcore::string::IsValidUTF8(text)) {
     throw std::invalid_argument("JsonObjectWriter: text is not valid UTF-8");
   }
   if (text_.size() > 1) text_.push_back(',');
@@ -109,4 +109,4 @@ UTF8String JsonObjectWriter::Finish() {
   return std::move(text_);
 }
 
-}  // namespace kelcore::serialization
+}  // namespace kelabexperiment

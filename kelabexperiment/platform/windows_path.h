@@ -1,8 +1,8 @@
 #pragma once
 
-#include "kelcore/string/string_types.h"
+#include <string>
 
-namespace kelcore::filesupport {
+namespace kelabexperiment::platform {
 
 // The form in which `path` reaches the Windows wide API. An absolute path
 // ("C:\a", "\\server\share\a", either slash) becomes an extended-length path
@@ -13,7 +13,7 @@ namespace kelcore::filesupport {
 // Returned unchanged: relative and drive-relative paths, paths already in a
 // device form ("\\?\", "\\.\", "\??\"), and paths with a component that ends
 // in a dot or a space, which Windows trims by rules not repeated here.
-// Pure, and built on every platform so that its tests run everywhere.
-UTF16String ExtendedLengthPath(const UTF16String& path);
+// Pure: it only rewrites text, so it needs no <windows.h>.
+std::wstring ExtendedLengthPath(const std::wstring& path);
 
-}  // namespace kelcore::filesupport
+}  // namespace kelabexperiment::platform

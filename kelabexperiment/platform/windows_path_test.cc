@@ -1,4 +1,4 @@
-#include "windows_path.h"
+#include "platform/windows_path.h"
 
 #include <string>
 
@@ -6,13 +6,15 @@
 
 #include "kelcore/string/conversions.h"
 
-namespace kelcore::filesupport {
+namespace kelabexperiment::platform {
 namespace {
 
 // Both ways in UTF-8, so that a failure prints readable paths.
 std::string Extended(const std::string& path) {
-  return string::ToStd(
-      string::UTF16to8(ExtendedLengthPath(string::UTF8to16(string::FromStd(path)))));
+  namespace text = kelcore::string;
+  const kelcore::UTF16String wide = text::UTF8to16(text::FromStd(path));
+  const std::wstring extended = ExtendedLengthPath(std::wstring(wide.begin(), wide.end()));
+  return text::ToStd(text::UTF16to8(kelcore::UTF16String(extended.begin(), extended.end())));
 }
 
 TEST(WindowsPathTest, AbsolutePathsBecomeExtendedLengthPathsNormalisedFirst) {
@@ -74,4 +76,4 @@ TEST(WindowsPathTest, EverythingElseIsLeftToWindows) {
 }
 
 }  // namespace
-}  // namespace kelcore::filesupport
+}  // namespace kelabexperiment::platform

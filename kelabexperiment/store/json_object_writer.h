@@ -2,10 +2,9 @@
 
 #include <cstddef>
 
-#include "kelcore/kelcore_export.h"
-#include "kelcore/string/string_types.h"
+#include "host/kelcore.h"
 
-namespace kelcore::serialization {
+namespace kelabexperiment {
 
 // Writes one JSON object of text members straight into its text: the bytes
 // GetJSONUTF8String gives for a JsonObject holding the same members as
@@ -16,7 +15,7 @@ namespace kelcore::serialization {
 // Members appear in the order they are added. A JsonObject keeps its
 // members in byte order of name, one per name: add them that way to get the
 // same text. Not thread-safe; one writer per text.
-class KELCORE_EXPORT JsonObjectWriter {
+class JsonObjectWriter {
  public:
   // `expectedSize`: bytes to reserve for the text.
   explicit JsonObjectWriter(std::size_t expectedSize = 0);
@@ -25,6 +24,10 @@ class KELCORE_EXPORT JsonObjectWriter {
   // `name` or `text` is not valid UTF-8 (as GetJSONUTF8String does).
   void Add(const UTF8String& name, const UTF8String& text);
 
+  // Bytes written so far: where the next member's text (its comma first,
+  // unless it is the first member) starts.
+  std::size_t Size() const noexcept { return text_.size(); }
+
   // The object's text. REQUIRES: called once; the writer is then spent.
   UTF8String Finish();
 
@@ -32,4 +35,4 @@ class KELCORE_EXPORT JsonObjectWriter {
   UTF8String text_;
 };
 
-}  // namespace kelcore::serialization
+}  // namespace kelabexperiment

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-namespace kelcore::filesupport {
+namespace kelabexperiment::platform {
 
 // A replace that another program blocks is tried this often in all, this far
 // apart: about a second before the save fails.
@@ -18,4 +18,4 @@ inline constexpr unsigned long kReplacePauseMilliseconds = 50;
 unsigned long MoveReplacingRetrying(const wchar_t* from, const wchar_t* to,
                                     const std::function<void()>& pause);
 
-}  // namespace kelcore::filesupport
+}  // namespace kelabexperiment::platform

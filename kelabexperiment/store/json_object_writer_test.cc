@@ -1,4 +1,4 @@
-#include "kelcore/serialization/json_object_writer.h"
+#include "store/json_object_writer.h"
 
 #include <cstdio>
 
@@ -7,10 +7,14 @@
 #include "kelcore/serialization/json.h"
 #include "testsupport/printers.h"
 
-namespace kelcore::serialization {
+namespace kelabexperiment {
 namespace {
 
-UTF8String Bytes(std::string_view text) { return string::FromStd(text); }
+using kelcore::serialization::AddToObject;
+using kelcore::serialization::GetJSONUTF8String;
+using kelcore::serialization::JsonObject;
+
+UTF8String Bytes(std::string_view text) { return kelcore::string::FromStd(text); }
 
 TEST(JsonObjectWriterTest, WritesWhatGetJSONUTF8StringWritesAndRefusesTextThatIsNotUTF8) {
   EXPECT_EQ(JsonObjectWriter().Finish(), Bytes("{}"));
@@ -34,8 +38,9 @@ TEST(JsonObjectWriterTest, WritesWhatGetJSONUTF8StringWritesAndRefusesTextThatIs
   // Added in byte order of name, as the JsonObject keeps them.
   add("quote\"name\\", "");
   add("\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC \xF0\x9F\x98\x80 / \x7F");
-  EXPECT_EQ(string::ToStd(writer.Finish()), string::ToStd(GetJSONUTF8String(object, false)));
+  EXPECT_EQ(kelcore::string::ToStd(writer.Finish()),
+            kelcore::string::ToStd(GetJSONUTF8String(object, false)));
 }
 
 }  // namespace
-}  // namespace kelcore::serialization
+}  // namespace kelabexperiment
