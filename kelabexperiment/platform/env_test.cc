@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,6 +147,24 @@ TEST_F(PosixEnvTest, TheLockNeedsOnlyReadAccessAndKnowsWhenItsFileIsGone) {
   testsupport::WriteAll(temp_ / "other", "");
   std::filesystem::rename(temp_ / "other", lock);
   EXPECT_FALSE(next->StillNamed());
+}
+
+// A host started without standard input gets descriptor 0 for the next file
+// it opens, and that descriptor is as good as any other.
+TEST_F(PosixEnvTest, DescriptorZeroServesLikeAnyOther) {
+  const int input = ::dup(0);  // -1 when this process has none either
+  ::close(0);
+  const std::string error = ErrorOf<FileError>([&] {
+    env_.CreateExclusive(At("f"), std::string())->Close();
+    EXPECT_EQ(env_.OpenForRead(At("f"))->Size(), 0u);
+    EXPECT_NE(env_.TryLock(At("f.lock")), nullptr);
+    EXPECT_EQ(::fcntl(0, F_GETFD), -1);  // free again: each of them closed it
+  });
+  if (input >= 0) {
+    ::dup2(input, 0);
+    ::close(input);
+  }
+  EXPECT_EQ(error, "no error");
 }
 
 TEST_F(PosixEnvTest, ReplaceListFolderAndRandomness) {
