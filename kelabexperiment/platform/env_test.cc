@@ -1,5 +1,6 @@
 #include "platform/env.h"
 
+#include <cerrno>
 #include <set>
 #include <string>
 
@@ -151,7 +152,23 @@ TEST_F(PosixEnvTest, TheLockNeedsOnlyReadAccessAndKnowsWhenItsFileIsGone) {
 
 // A host started without standard input gets descriptor 0 for the next file
 // it opens, and that descriptor is as good as any other.
-TEST_F(PosixEnvTest, DescriptorZeroServesLikeAnyOther) {
+// Also: reads and writes are not repeated once done.
+TEST_F(PosixEnvTest, TransfersEndOnceDoneAndDescriptorZeroServesLikeAnyOther) {
+  // Each transfer starts with errno at EINTR, as an earlier interrupted call
+  // may leave it: a transfer that is over must not start again.
+  {
+    const auto out = env_.CreateExclusive(At("text"), std::string());
+    errno = EINTR;
+    out->Append("hello", 5);
+    out->Close();
+    const auto in = env_.OpenForRead(At("text"));
+    char buffer[5];
+    errno = EINTR;
+    in->Read(buffer, 5);
+    EXPECT_EQ(std::string(buffer, 5), "hello");
+    errno = EINTR;
+    EXPECT_THAT(ErrorOf<FileError>([&] { in->Read(buffer, 1); }), HasSubstr("ended early"));
+  }
   const int input = ::dup(0);  // -1 when this process has none either
   ::close(0);
   const std::string error = ErrorOf<FileError>([&] {
