@@ -9,8 +9,10 @@ std::string FolderOf(const std::string& path) {
 }
 
 void CreateFolders(Env& env, const std::string& path) {
-  if (env.Stat(path) != EntryKind::kMissing) {
-    env.CreateFolder(path);  // fails unless a folder is there
+  const EntryKind kind = env.Stat(path);
+  if (kind == EntryKind::kDirectory) return;  // each Initialize finds it so: one call
+  if (kind != EntryKind::kMissing) {
+    env.CreateFolder(path);  // a link to a folder passes; anything else fails
     return;
   }
   const std::string parent = FolderOf(path);
