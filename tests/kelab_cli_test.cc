@@ -147,14 +147,14 @@ TEST_F(KelabCliTest, EveryCommandGivesTheSameReasonForABadFileAndLeavesItAlone) 
       {"{\"e\":\"{}\"", " at byte 9: the document ends before it is complete"},
       {"[]", " at byte 0: the top level is not a JSON object"},
       {"{} x", " at byte 3: content after the end of the document"},
-      {R"({"e":1e999})", " at byte 10: a number beyond the range of a double"},
+      {R"({"e":1e999})", " at byte 5: a number beyond the range of a double"},
       {R"({"a":"{}", "e" : {}})",
        R"(, member "e" at byte 17: the value is an object; expected a string holding the record)"},
       {R"({"e":"{\"campaignId\":12}"})",
        R"(, member "e" at byte 5: record member "campaignId" is a number; expected a string)"},
-      {R"({"e":"nope"})",
-       R"(, member "e" at byte 5: the record is not a JSON object: syntax error at byte 0 of )"
-       "the record"},
+      {R"({"e":"{nope}"})",
+       R"(, member "e" at byte 5: the record is not a JSON object: expected a member name at )"
+       "byte 1 of the record"},
   };
   for (const auto& [text, reason] : bad) {
     WriteState("bad", text);

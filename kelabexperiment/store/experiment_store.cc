@@ -6,6 +6,7 @@
 #include "store/feature_overrides.h"
 #include "store/payload_parsing.h"
 #include "store/state_file.h"
+#include "store/state_file_reader.h"
 #include "store/state_file_transaction.h"
 
 namespace kelabexperiment {
@@ -17,11 +18,7 @@ ExperimentStore::ExperimentStore(const UTF8String& statePath, OnLoad onLoad)
 
 void ExperimentStore::Load(OnLoad onLoad) {
   if (statePath_.empty()) return;
-  UTF8String text = ReadStateFile(statePath_);
-  RecordMap records = text.empty() ? RecordMap() : ParseStateText(text, statePath_);
-  // The text goes before the overrides are built, so that the two never
-  // take memory at the same time.
-  UTF8String().swap(text);
+  RecordMap records = LoadStateFile(statePath_);
   records.shrink_to_fit();  // no spare capacity kept beside the overrides
   records_.swap(records);
   if (onLoad == OnLoad::kApply) ApplyAll();

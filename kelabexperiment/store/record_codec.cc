@@ -1,22 +1,22 @@
 #include "store/record_codec.h"
 
-#include <limits>
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/module_constants.h"
 #include "base/text_compare.h"
-#include "kelcore/serialization/json_text_members.h"
-#include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
 #include "store/json_object_writer.h"
+#include "store/json_text_reader.h"
 #include "store/variation_text.h"
 
 namespace kelabexperiment {
 
 namespace {
 
-std::string Printable(const UTF8String& text) {
-  return kelcore::string::PrintableForMessage(kelcore::string::View(text));
-}
+using kelcore::string::PrintableForMessage;
 
 enum class Field { kVariation, kChallengerType, kVariationId, kCampaignId, kNone };
 
@@ -34,24 +34,32 @@ Field FieldOf(std::string_view name) {
   return Field::kNone;
 }
 
-UTF8String Owned(std::string_view text) { return kelcore::string::FromStd(text); }
-UTF8String Owned(UTF8String&& text) { return std::move(text); }
+// The text of a checked JSON string.
+UTF8String Unescaped(JsonRawString text) {
+  if (!text.escaped) return kelcore::string::FromStd(text.raw);
+  UTF8String out;
+  AppendUnescaped(text, out);
+  return out;
+}
 
-// Sets `field` from a member's text (a view, or a text to take over).
-template <typename Text>
-void Assign(VariationRecord& record, Field field, Text&& text) {
+// Sets `field` from a member's string value.
+void Assign(VariationRecord& record, Field field, JsonRawString text) {
   switch (field) {
     case Field::kVariation:
-      record.variation = VariationKindFromText(text);
+      if (text.escaped) {
+        record.variation = VariationKindFromText(Unescaped(text));
+      } else {
+        record.variation = VariationKindFromText(text.raw);
+      }
       break;
     case Field::kChallengerType:
-      record.challengerType.emplace(Owned(std::forward<Text>(text)));
+      record.challengerType.emplace(Unescaped(text));
       break;
     case Field::kVariationId:
-      record.variationId.emplace(Owned(std::forward<Text>(text)));
+      record.variationId.emplace(Unescaped(text));
       break;
     case Field::kCampaignId:
-      record.campaignId.emplace(Owned(std::forward<Text>(text)));
+      record.campaignId.emplace(Unescaped(text));
       break;
     case Field::kNone:
       break;
@@ -60,42 +68,72 @@ void Assign(VariationRecord& record, Field field, Text&& text) {
 
 }  // namespace
 
-boost::optional<VariationRecord> ReadWellFormedRecord(std::string_view recordText) {
-  VariationRecord record;
-  unsigned seen = 0;
-  auto visit = [&](std::string_view name, std::string_view text) {
-    const Field field = FieldOf(name);
-    if (field == Field::kNone) return true;
-    const unsigned bit = 1u << static_cast<unsigned>(field);
-    if (seen & bit) return false;  // named twice: which one wins is ParseStoredRecord's call
-    seen |= bit;
-    Assign(record, field, text);
-    return true;
+VariationRecord ReadStoredRecord(std::string_view recordText) {
+  // Per field, the member that sets it: of names that match it in any letter
+  // case the greatest in byte order, and of equal names the last, as a walk
+  // of the object in byte order of name would leave it.
+  struct Winner {
+    std::string_view name;
+    std::string ownName;  // the name's content when it was written with escapes
+    JsonRawString text;
+    bool set = false;
   };
-  if (!kelcore::serialization::VisitJSONTextMembers(recordText, visit)) return boost::none;
-  if (!record.challengerType) record.challengerType = kNoneText;
+  Winner winners[4];
+  // Names whose last value is not a string, and what it is: the smallest one
+  // fails the record.
+  std::vector<std::pair<std::string, const char*>> notText;
+  JsonObjectReader reader(recordText);
+  JsonMember member;
+  std::string unescapedName;
+  try {
+    while (reader.Next(member)) {
+      std::string_view name = member.name.raw;
+      if (member.name.escaped) {
+        unescapedName.clear();
+        AppendUnescaped(member.name, unescapedName);
+        name = unescapedName;
+      }
+      if (!notText.empty()) {
+        notText.erase(std::remove_if(notText.begin(), notText.end(),
+                                     [&](const auto& entry) { return entry.first == name; }),
+                      notText.end());
+      }
+      if (member.kind != nullptr) {
+        notText.emplace_back(name, member.kind);
+        continue;
+      }
+      const Field field = FieldOf(name);
+      if (field == Field::kNone) continue;
+      Winner& winner = winners[static_cast<std::size_t>(field)];
+      if (winner.set && name < winner.name) continue;
+      winner.set = true;
+      winner.text = member.text;
+      if (member.name.escaped) {
+        winner.ownName = name;
+        winner.name = winner.ownName;
+      } else {
+        winner.name = name;
+      }
+    }
+  } catch (const JsonTextError& e) {
+    throw RecordError("the record is not a JSON object: " + e.Reason() + " at byte " +
+                      std::to_string(e.Offset()) + " of the record");
+  }
+  if (!notText.empty()) {
+    const auto& first = *std::min_element(notText.begin(), notText.end());
+    throw RecordError("record member \"" + PrintableForMessage(first.first) + "\" is " +
+                      first.second + "; expected a string");
+  }
+  VariationRecord record;
+  record.challengerType = kNoneText;
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (winners[i].set) Assign(record, static_cast<Field>(i), winners[i].text);
+  }
   return record;
 }
 
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
-  VariationRecord record;
-  kelcore::serialization::JsonParseFailure failure;
-  auto members = kelcore::serialization::JSONParseTextMembers(
-      recordText, std::numeric_limits<std::size_t>::max(), &failure);
-  if (!members) {
-    throw RecordError("the record is not a JSON object: " + failure.reason + " at byte " +
-                      std::to_string(failure.offset) + " of the record");
-  }
-  record.challengerType = kNoneText;
-  for (auto& [name, text] : *members) {
-    if (!text) {
-      const auto where = kelcore::serialization::LocateJSONMember(recordText, name);
-      throw RecordError("record member \"" + Printable(name) + "\" is " + where->kind +
-                        "; expected a string");
-    }
-    Assign(record, FieldOf(kelcore::string::View(name)), std::move(*text));
-  }
-  return record;
+  return ReadStoredRecord(kelcore::string::View(recordText));
 }
 
 UTF8String SerializeRecord(const VariationRecord& record) {

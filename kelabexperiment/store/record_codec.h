@@ -29,10 +29,8 @@ class RecordError : public boost::bad_any_cast {
 // a JSON object or a member's value is not text.
 VariationRecord ParseStoredRecord(const UTF8String& recordText);
 
-// ParseStoredRecord's result in one pass, when `recordText` is an object of
-// text members naming each field at most once; none for any other text, for
-// which ParseStoredRecord then decides (result or error).
-boost::optional<VariationRecord> ReadWellFormedRecord(std::string_view recordText);
+// ParseStoredRecord of a record's text wherever it lies.
+VariationRecord ReadStoredRecord(std::string_view recordText);
 
 // The stored text of a record: all four members, absent fields as empty
 // texts.

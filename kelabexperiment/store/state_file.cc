@@ -4,12 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 
-#include "kelcore/serialization/json_text_members.h"
-#include "kelcore/serialization/json_text_visitor.h"
 #include "kelcore/string/conversions.h"
 #include "platform/env.h"
 #include "platform/folders.h"
@@ -26,64 +23,6 @@ using platform::FolderOf;
 
 std::string ForMessage(const UTF8String& text) {
   return kelcore::string::PrintableForMessage(kelcore::string::View(text));
-}
-
-// How many members a compact text of string-valued members has: one more
-// than its '","' separators, which no string can hold unescaped. Only a
-// capacity hint: white space between members makes it count short.
-std::size_t MembersHint(std::string_view text) {
-  std::size_t separators = 0;
-  const char* const end = text.data() + text.size();
-  // memchr skips to the few commas; a byte-by-byte search costs more than
-  // the parse saves.
-  for (const char* at = text.data(); end - at > 2;) {
-    const auto* comma =
-        static_cast<const char*>(std::memchr(at + 1, ',', static_cast<std::size_t>(end - at - 2)));
-    if (comma == nullptr) break;
-    separators += comma[-1] == '"' && comma[1] == '"';
-    at = comma;
-  }
-  return std::min(separators + 1, kMaxStateFileRecords);
-}
-
-// The records of a text of well-formed records (ReadWellFormedRecord), at
-// most kMaxStateFileRecords, in one pass. Files the store wrote are in
-// ascending byte order and go straight in; others are ordered afterwards, the
-// last of equal identifiers kept, as the thorough reader keeps them. None for
-// any other text, which the thorough reader then takes on (and says what is
-// wrong with it).
-boost::optional<RecordMap> ReadWellFormedState(const UTF8String& text) {
-  RecordMap::sequence_type records;
-  // Sized once: growing by copies would hold two arrays beside the text.
-  records.reserve(MembersHint(kelcore::string::View(text)));
-  bool ascending = true;
-  auto visit = [&](std::string_view experimentId, std::string_view recordText) {
-    if (records.size() == kMaxStateFileRecords) return false;
-    boost::optional<VariationRecord> record = ReadWellFormedRecord(recordText);
-    if (!record) return false;
-    ascending = ascending &&
-                (records.empty() || kelcore::string::View(records.back().first) < experimentId);
-    records.emplace_back(kelcore::string::FromStd(experimentId), std::move(*record));
-    return true;
-  };
-  if (!kelcore::serialization::VisitJSONTextMembers(kelcore::string::View(text), visit)) {
-    return boost::none;
-  }
-  if (!ascending) {
-    const auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
-    std::stable_sort(records.begin(), records.end(), byId);
-    // Of a run of equal identifiers the last one stays.
-    auto kept = records.begin();
-    for (auto it = records.begin(); it != records.end(); ++it) {
-      if (std::next(it) != records.end() && std::next(it)->first == it->first) continue;
-      if (kept != it) *kept = std::move(*it);
-      ++kept;
-    }
-    records.erase(kept, records.end());
-  }
-  RecordMap map;
-  map.adopt_sequence(boost::container::ordered_unique_range, std::move(records));
-  return map;
 }
 
 }  // namespace
@@ -113,74 +52,37 @@ bool IsStateTemporaryName(std::string_view stateName, std::string_view name) {
 
 std::string NativePath(const UTF8String& path) { return kelcore::string::ToStd(path); }
 
-UTF8String ReadStateFile(const UTF8String& path) {
+std::unique_ptr<platform::ReadableFile> OpenStateFile(const UTF8String& path, std::uint64_t& size) {
   const std::string native = NativePath(path);
   platform::Env& env = CurrentEnv();
-  UTF8String text;
   switch (env.Stat(native)) {
     case EntryKind::kMissing:
-      return text;
+      return nullptr;
     case EntryKind::kLink:
       throw FileError("cannot read the state file '" + ForMessage(path) +
                       "': it is a symbolic link, and a state file is only ever a regular file");
     default:
       break;  // opening refuses anything but a regular file, saying so
   }
-  const std::unique_ptr<platform::ReadableFile> in = env.OpenForRead(native);
-  const std::uint64_t length = in->Size();
-  if (length > kMaxStateFileBytes) {
-    throw StateFileLimitError("state file '" + ForMessage(path) + "' is " + std::to_string(length) +
+  std::unique_ptr<platform::ReadableFile> in = env.OpenForRead(native);
+  size = in->Size();
+  if (size > kMaxStateFileBytes) {
+    throw StateFileLimitError("state file '" + ForMessage(path) + "' is " + std::to_string(size) +
                               " bytes, over the limit of " + std::to_string(kMaxStateFileBytes) +
                               " bytes (64 MiB)");
   }
-  if (length != 0) {
-    text.resize(static_cast<std::size_t>(length));
-    in->Read(text.data(), static_cast<std::size_t>(length));
+  return in;
+}
+
+UTF8String ReadStateFile(const UTF8String& path) {
+  UTF8String text;
+  std::uint64_t size = 0;
+  const std::unique_ptr<platform::ReadableFile> in = OpenStateFile(path, size);
+  if (in != nullptr && size != 0) {
+    text.resize(static_cast<std::size_t>(size));
+    in->Read(text.data(), static_cast<std::size_t>(size));
   }
   return text;
-}
-
-RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) {
-  if (boost::optional<RecordMap> records = ReadWellFormedState(text)) return std::move(*records);
-  boost::optional<kelcore::serialization::JsonTextMembers> members;
-  kelcore::serialization::JsonParseFailure failure;
-  try {
-    members = kelcore::serialization::JSONParseTextMembers(text, kMaxStateFileRecords, &failure);
-  } catch (const kelcore::serialization::JsonLimitError&) {
-    throw StateFileLimitError("state file '" + ForMessage(path) + "' has more than " +
-                              std::to_string(kMaxStateFileRecords) + " records, the limit");
-  }
-  if (!members) throw StateFileError(ForMessage(path), "", failure.reason, failure.offset);
-  // Where a member's problem is, for the message: found again only then.
-  const auto fail = [&](const UTF8String& experimentId, const std::string& reason) {
-    const auto where = kelcore::serialization::LocateJSONMember(text, experimentId);
-    throw StateFileError(ForMessage(path), ForMessage(experimentId),
-                         reason.empty() ? std::string("the value is ") + where->kind +
-                                              "; expected a string holding the record"
-                                        : reason,
-                         where->offset);
-  };
-  RecordMap records;
-  records.reserve(members->size());
-  for (auto& [experimentId, recordText] : *members) {
-    if (!recordText) fail(experimentId, "");
-    VariationRecord record;
-    try {
-      record = ParseStoredRecord(*recordText);
-    } catch (const RecordError& e) {
-      fail(experimentId, e.Reason());
-    }
-    recordText.reset();  // keeps the load's peak memory near the store's own size
-    // Members come in ascending order: each one goes at the end.
-    records.emplace_hint(records.end(), std::move(experimentId), std::move(record));
-  }
-  return records;
-}
-
-RecordMap LoadStateFile(const UTF8String& path) {
-  const UTF8String text = ReadStateFile(path);
-  if (text.empty()) return RecordMap();
-  return ParseStateText(text, path);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include <string>
 #include <string_view>
@@ -52,6 +53,10 @@ bool IsStateTemporaryName(std::string_view stateName, std::string_view name);
 // The path as the platform seam takes it.
 std::string NativePath(const UTF8String& path);
 
+// The state file at `path` open for reading, with its size in `size`; null
+// when nothing is there. Throws as ReadStateFile does.
+std::unique_ptr<platform::ReadableFile> OpenStateFile(const UTF8String& path, std::uint64_t& size);
+
 // The whole content of the state file at `path`; empty when nothing is there
 // or the file is empty. Throws FileError when something other than a regular
 // file is there (a link, dangling or not, is never followed; a FIFO or device
@@ -59,16 +64,6 @@ std::string NativePath(const UTF8String& path);
 // without search permission, a name too long), when the file is over
 // kMaxStateFileBytes (StateFileLimitError), and for read errors.
 UTF8String ReadStateFile(const UTF8String& path);
-
-// The records of a state file's text (see ExperimentStore for the format).
-// Throws StateFileError (a boost::bad_any_cast) naming `path`, the member,
-// the reason and the byte for malformed content, and StateFileLimitError
-// naming `path` and the limit for more than kMaxStateFileRecords members.
-RecordMap ParseStateText(const UTF8String& text, const UTF8String& path);
-
-// The records of the state file at `path`: ReadStateFile, then ParseStateText;
-// none when nothing is there or the file is empty. Throws what they throw.
-RecordMap LoadStateFile(const UTF8String& path);
 
 // The state file's text for `records`. Records whose identifier is not valid
 // UTF-8 cannot be JSON member names and are left out. Throws FileError naming

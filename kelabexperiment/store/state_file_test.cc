@@ -1,4 +1,5 @@
 #include "store/state_file.h"
+#include "store/state_file_reader.h"
 
 #include <cstdio>
 #include <iterator>
@@ -17,6 +18,7 @@
 #include "kelcore/config/windows_api.h"
 #include "platform/env.h"
 #include "store/experiment_store.h"
+#include "store/json_object_writer.h"
 #include "store/state_file_transaction.h"
 #include "store/store_test_support.h"
 #include "testsupport/error_of.h"
@@ -477,6 +479,132 @@ TEST_F(StateFileTest, LinksFifosAndModes) {
   EXPECT_THROW(StateFileTransaction{T(fifo.u8string())}, FileError);
 }
 #endif
+
+}  // namespace
+}  // namespace kelabexperiment
+
+namespace kelabexperiment {
+namespace {
+
+// The records, fields and their presence included, as one text to compare.
+std::string Describe(const RecordMap& records) {
+  std::string out;
+  const auto field = [&](const boost::optional<UTF8String>& text) {
+    out += text ? "[" + kelcore::string::ToStd(*text) + "]" : "-";
+  };
+  for (const auto& [id, record] : records) {
+    out += kelcore::string::ToStd(id) + "=" + std::to_string(static_cast<int>(record.variation));
+    field(record.challengerType);
+    field(record.variationId);
+    field(record.campaignId);
+    out += ";";
+  }
+  return out;
+}
+
+// The one-line message of the StateFileError `call` throws, or "no error".
+template <typename Call>
+std::string MessageOf(Call&& call) {
+  try {
+    call();
+  } catch (const StateFileError& e) {
+    return e.Message();
+  }
+  return "no error";
+}
+
+// Numbers are read as JSON allows them wherever a double holds them after
+// rounding, so that a member a later one of the same name replaces never
+// fails the file; one beyond that range still does.
+TEST(StateFileTextTest, ANumberADoubleHoldsIsReadAndOneBeyondIsRefused) {
+  for (const char* number :
+       {"0e400", "-0E+999", "1e-99999999999999999999", "1.7976931348623158e308"}) {
+    const std::string text = std::string(R"({"e":)") + number + R"(,"e":"{}"})";
+    EXPECT_EQ(ParseStateText(T(text), T("f")).size(), 1u) << number;
+  }
+  try {
+    ParseStateText(T(R"({"e":1e400,"e":"{}"})"), T("f"));
+    ADD_FAILURE() << "1e400 read";
+  } catch (const StateFileError& e) {
+    EXPECT_EQ(e.Offset(), 5u);
+    EXPECT_EQ(e.Member(), "");
+    EXPECT_EQ(e.Reason(), "a number beyond the range of a double");
+  }
+}
+
+// Of record members that name one field in different letter case, the one
+// greatest in byte order sets it, wherever it stands; of equal names the
+// last; a name whose last value is not text fails the record, the smallest
+// such name being the one named.
+TEST(StateFileTextTest, ARecordsMembersAreTakenAsAWalkInByteOrderOfNameWouldTakeThem) {
+  const std::pair<const char*, const char*> rows[] = {
+      {R"({"variationId":"low","VariationId":"up"})", "e=2[none][low]-;"},
+      {R"({"VariationId":"up","variationId":"low"})", "e=2[none][low]-;"},
+      {R"({"variationId":"a","variationId":"b","VARIATIONID":"c"})", "e=2[none][b]-;"},
+      {R"({"variation":1,"variation":"challenger","\u0063ampaignId":"7"})", "e=1[none]-[7];"},
+      {R"({"challengerType":"","x":null,"x":"y","Variation":"forced_CONTROL"})", "e=3[]--;"},
+  };
+  for (const auto& [record, described] : rows) {
+    JsonObjectWriter file;
+    file.Add(T("e"), T(record));
+    EXPECT_EQ(Describe(ParseStateText(file.Finish(), T("f"))), described) << record;
+  }
+  for (const auto& [record, member] :
+       {std::pair{R"({"b":1,"a":[],"c":"x"})", "a"}, {R"({"b":1,"a":[],"a":"x"})", "b"}}) {
+    JsonObjectWriter file;
+    file.Add(T("e"), T(record));
+    EXPECT_THAT(MessageOf([&] { ParseStateText(file.Finish(), T("f")); }),
+                HasSubstr(std::string("record member \"") + member + "\" is "))
+        << record;
+  }
+}
+
+// A file read in pieces gives what its whole text gives, wherever a piece
+// ends: inside a name, an escape, a UTF-8 sequence, a number or a literal, in
+// a member longer than several pieces, or in white space after the object.
+TEST_F(StateFileTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
+  const std::string rich =
+      R"("r\u00e9":"{\"variation\":\"challenger\",\"variationId\":\"\\ud83d\\ude00\u00e9\",)"
+      R"(\"campaignId\":\"7\"}","n":[1,{"a":-1.5e3,"t":true,"f":false}],"n":"{}","u":"{}")";
+  const std::size_t piece = std::size_t{64} << 10;
+  for (std::size_t at = piece - rich.size() - 16; at < piece + 4; ++at) {
+    // A filler member puts the rich ones across the first piece's end.
+    const std::string head = R"({"a":"{\"variationId\":\")";
+    const std::string filler = head + std::string(at - head.size(), 'x') + R"(\"}",)";
+    const std::string text = filler + rich + "}";
+    WriteFile(text);
+    const RecordMap pieces = LoadStateFile(StatePath());
+    EXPECT_EQ(Describe(pieces), Describe(ParseStateText(T(text), T("f")))) << at;
+    EXPECT_EQ(pieces.size(), 4u) << at;
+  }
+  // A member over several pieces, and white space over one after the object.
+  std::string numbers;
+  while (numbers.size() < 3 * piece) numbers += "1,";
+  const std::string big =
+      R"({"big":[)" + numbers + R"(1],"big":"{}","c":"{}"})" + std::string(piece + 3, ' ');
+  WriteFile(big);
+  EXPECT_EQ(Describe(LoadStateFile(StatePath())), "big=2[none]--;c=2[none]--;");
+  // A compact file's records are sized at once, without spare room.
+  std::string compact = "{";
+  for (int i = 0; i < 2000; ++i) {
+    compact += (i == 0 ? "\"" : ",\"") + std::to_string(100000 + i) +
+               R"(":"{\"campaignId\":\"1\",\"variation\":\"challenger\"}")";
+  }
+  WriteFile(compact + "}");
+  const RecordMap records = LoadStateFile(StatePath());
+  EXPECT_EQ(records.size(), 2000u);
+  EXPECT_EQ(records.capacity(), 2000u);
+  // An error in a later piece is told at the same byte.
+  const std::pair<std::string, std::size_t> badEndings[] = {{",}", 1},
+                                                            {R"(,"z":"{\"variation\":1}"})", 5}};
+  for (const auto& [ending, at] : badEndings) {
+    const std::string bad = compact + ending;
+    WriteFile(bad);
+    const std::string pieces = MessageOf([&] { LoadStateFile(StatePath()); });
+    EXPECT_EQ(pieces, MessageOf([&] { ParseStateText(T(bad), StatePath()); }));
+    EXPECT_THAT(pieces, HasSubstr(" at byte " + std::to_string(compact.size() + at)));
+  }
+}
 
 }  // namespace
 }  // namespace kelabexperiment

@@ -7,6 +7,7 @@
 #include "kelcore/string/conversions.h"
 #include "platform/folders.h"
 #include "store/state_file.h"
+#include "store/state_file_reader.h"
 
 namespace kelabexperiment {
 namespace {

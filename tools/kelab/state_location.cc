@@ -12,6 +12,7 @@
 #include "platform/env.h"
 #include "platform/folders.h"
 #include "store/state_file.h"
+#include "store/state_file_reader.h"
 
 namespace kelab {
 namespace {

@@ -1,0 +1,425 @@
+#include "store/json_text_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <system_error>
+
+namespace kelabexperiment {
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// Whether any of the eight bytes of `word` ends a run of plain string bytes:
+// a byte below 0x20, a quote, a backslash, or a byte above 0x7F (UTF-8 to
+// check). A byte "has zero" after subtracting one from each.
+bool AnySpecial(std::uint64_t word) noexcept {
+  const auto hasZero = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighBits; };
+  const std::uint64_t control = (word - 0x20 * kOnes) & ~word & kHighBits;
+  return (control | hasZero(word ^ ('"' * kOnes)) | hasZero(word ^ ('\\' * kOnes)) |
+          (word & kHighBits)) != 0;
+}
+
+bool IsSpace(char c) noexcept { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// The value of the hexadecimal digit `c`, or -1.
+int HexValue(char c) noexcept {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The four hexadecimal digits at `p`. REQUIRES: they are there and valid.
+unsigned Hex4(const char* p) noexcept {
+  unsigned value = 0;
+  for (int i = 0; i < 4; ++i) value = value << 4 | static_cast<unsigned>(HexValue(p[i]));
+  return value;
+}
+
+constexpr int kCutShort = -1;
+
+// The length of the UTF-8 sequence at `p` (a byte above 0x7F): 0 when it is
+// ill-formed (overlong, a surrogate, above U+10FFFF, a stray continuation),
+// kCutShort when `end` comes before it is complete.
+int Utf8Length(const unsigned char* p, const unsigned char* end) noexcept {
+  const unsigned char lead = *p;
+  int length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead < 0xC2) {
+    return 0;
+  } else if (lead < 0xE0) {
+    length = 2;
+  } else if (lead < 0xF0) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // shorter forms are overlong
+    if (lead == 0xED) high = 0x9F;  // U+D800 and above are surrogates
+  } else if (lead < 0xF5) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  for (int i = 1; i < length; ++i) {
+    if (p + i == end) return kCutShort;
+    if (p[i] < low || p[i] > high) return 0;
+    low = 0x80;
+    high = 0xBF;
+  }
+  return length;
+}
+
+char* EncodeUtf8(unsigned code, char* w) noexcept {
+  if (code < 0x80) {
+    *w++ = static_cast<char>(code);
+  } else if (code < 0x800) {
+    *w++ = static_cast<char>(0xC0 | code >> 6);
+    *w++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *w++ = static_cast<char>(0xE0 | code >> 12);
+    *w++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    *w++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *w++ = static_cast<char>(0xF0 | code >> 18);
+    *w++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    *w++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    *w++ = static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return w;
+}
+
+bool IsHighSurrogate(unsigned u) noexcept { return u >= 0xD800 && u < 0xDC00; }
+bool IsLowSurrogate(unsigned u) noexcept { return u >= 0xDC00 && u < 0xE000; }
+
+}  // namespace
+
+std::size_t Unescape(JsonRawString string, char* out) noexcept {
+  const char* p = string.raw.data();
+  const char* const end = p + string.raw.size();
+  if (!string.escaped) {
+    std::memcpy(out, p, string.raw.size());
+    return string.raw.size();
+  }
+  char* w = out;
+  while (p != end) {
+    const auto* slash =
+        static_cast<const char*>(std::memchr(p, '\\', static_cast<std::size_t>(end - p)));
+    const char* const runEnd = slash != nullptr ? slash : end;
+    std::memcpy(w, p, static_cast<std::size_t>(runEnd - p));
+    w += runEnd - p;
+    p = runEnd;
+    if (p == end) break;
+    const char c = p[1];
+    p += 2;
+    switch (c) {
+      case 'b':
+        *w++ = '\b';
+        break;
+      case 'f':
+        *w++ = '\f';
+        break;
+      case 'n':
+        *w++ = '\n';
+        break;
+      case 'r':
+        *w++ = '\r';
+        break;
+      case 't':
+        *w++ = '\t';
+        break;
+      case 'u': {
+        unsigned code = Hex4(p);
+        p += 4;
+        if (IsHighSurrogate(code)) {
+          code = 0x10000 + ((code - 0xD800) << 10) + (Hex4(p + 2) - 0xDC00);
+          p += 6;
+        }
+        w = EncodeUtf8(code, w);
+        break;
+      }
+      default:  // '"', '\\' and '/' stand for themselves
+        *w++ = c;
+    }
+  }
+  return static_cast<std::size_t>(w - out);
+}
+
+bool NumberFitsADouble(std::string_view text) noexcept {
+  std::size_t i = text.empty() || text[0] != '-' ? 0 : 1;
+  // The number is its digits, the first nonzero one at `firstNonzero`, times
+  // a power of ten: only the place of that digit decides an overflow.
+  std::int64_t digits = 0;
+  std::int64_t firstNonzero = -1;
+  const auto scan = [&] {
+    for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
+      if (firstNonzero < 0 && text[i] != '0') firstNonzero = digits;
+    }
+  };
+  scan();
+  const std::int64_t integerDigits = digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    scan();
+  }
+  if (firstNonzero < 0) return true;  // zero, whatever its exponent
+  std::int64_t exponent = 0;
+  bool negative = false;
+  if (i < text.size()) {  // 'e' or 'E'
+    ++i;
+    if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
+    // Past this the answer is the same; the cap keeps the sums in range.
+    constexpr std::int64_t kCap = std::int64_t{1} << 40;
+    for (; i < text.size(); ++i) exponent = std::min(exponent * 10 + (text[i] - '0'), kCap);
+  }
+  // The power of ten of the first nonzero digit's place: the double range
+  // ends at 1.797...e308.
+  const std::int64_t place = integerDigits - firstNonzero - 1 + (negative ? -exponent : exponent);
+  if (place != 308) return place < 308;
+  double value = 0;
+  return std::from_chars(text.data(), text.data() + text.size(), value).ec == std::errc();
+}
+
+JsonObjectReader::JsonObjectReader(std::string_view window, std::uint64_t base, bool last,
+                                   Step step)
+    : begin_(window.data()),
+      end_(window.data() + window.size()),
+      p_(window.data()),
+      base_(base),
+      last_(last),
+      step_(step),
+      resumeStep_(step) {}
+
+void JsonObjectReader::Fail(const char* at, const std::string& reason) const {
+  throw JsonTextError(static_cast<std::size_t>(OffsetOf(at)), reason);
+}
+
+// The window ends where more is needed: the text ends too soon, or the
+// caller has more of it.
+void JsonObjectReader::Ended() const {
+  if (!last_) throw JsonWindowEnd();
+  Fail(end_, "the document ends before it is complete");
+}
+
+void JsonObjectReader::SkipSpace() {
+  while (p_ != end_ && IsSpace(*p_)) ++p_;
+}
+
+char JsonObjectReader::Peek() {
+  if (p_ == end_) Ended();
+  return *p_;
+}
+
+void JsonObjectReader::Expect(char c) {
+  if (Peek() != c) Fail(p_, std::string("expected '") + c + "'");
+  ++p_;
+}
+
+JsonRawString JsonObjectReader::ReadString() {
+  const char* const open = p_;  // at the quote
+  const char* p = open + 1;
+  bool escaped = false;
+  for (;;) {
+    for (std::uint64_t word; end_ - p >= 8; p += 8) {
+      std::memcpy(&word, p, sizeof word);
+      if (AnySpecial(word)) break;
+    }
+    if (p == end_) Ended();
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '"') break;
+    if (c == '\\') {
+      escaped = true;
+      if (end_ - p < 2) Ended();
+      const char kind = p[1];
+      if (kind != 'u') {
+        if (std::strchr("\"\\/bfnrt", kind) == nullptr || kind == '\0') {
+          Fail(p, "an escape that JSON does not have");
+        }
+        p += 2;
+        continue;
+      }
+      // \uXXXX, a high surrogate only with its low one after it.
+      const auto hex4At = [&](const char* at) {
+        for (int i = 0; i < 4; ++i) {
+          if (at + i == end_) Ended();
+          if (HexValue(at[i]) < 0) Fail(p, "a \\u escape without four hexadecimal digits");
+        }
+        return Hex4(at);
+      };
+      const unsigned code = hex4At(p + 2);
+      if (IsLowSurrogate(code)) Fail(p, "a \\u escape of half a surrogate pair");
+      if (!IsHighSurrogate(code)) {
+        p += 6;
+        continue;
+      }
+      for (int i = 6; i < 8; ++i) {
+        if (p + i == end_) Ended();
+        if (p[i] != "\\u"[i - 6]) Fail(p, "a \\u escape of half a surrogate pair");
+      }
+      if (!IsLowSurrogate(hex4At(p + 8))) Fail(p, "a \\u escape of half a surrogate pair");
+      p += 12;
+      continue;
+    }
+    if (c < 0x20) Fail(p, "a control character inside a string; it must be escaped");
+    if (c < 0x80) {
+      ++p;
+      continue;
+    }
+    const int length = Utf8Length(reinterpret_cast<const unsigned char*>(p),
+                                  reinterpret_cast<const unsigned char*>(end_));
+    if (length == kCutShort) Ended();
+    if (length == 0) Fail(p, "bytes that are not UTF-8");
+    p += length;
+  }
+  p_ = p + 1;
+  return JsonRawString{std::string_view(open + 1, static_cast<std::size_t>(p - open - 1)), escaped};
+}
+
+void JsonObjectReader::SkipLiteral(std::string_view literal) {
+  const char* const start = p_;
+  for (const char c : literal) {
+    if (p_ == end_) Ended();
+    if (*p_ != c) Fail(start, "expected a value");
+    ++p_;
+  }
+}
+
+void JsonObjectReader::SkipNumber() {
+  const char* const start = p_;
+  // A number may go on in the next window.
+  const auto more = [&] {
+    if (p_ != end_) return true;
+    if (!last_) throw JsonWindowEnd();
+    return false;
+  };
+  const auto digits = [&] {
+    if (!more()) Ended();
+    if (!IsDigit(*p_)) Fail(p_, "expected a digit");
+    while (more() && IsDigit(*p_)) ++p_;
+  };
+  if (*p_ == '-') ++p_;
+  if (more() && *p_ == '0') {
+    ++p_;
+  } else {
+    digits();
+  }
+  if (more() && *p_ == '.') {
+    ++p_;
+    digits();
+  }
+  if (more() && (*p_ == 'e' || *p_ == 'E')) {
+    ++p_;
+    if (more() && (*p_ == '+' || *p_ == '-')) ++p_;
+    digits();
+  }
+  if (!NumberFitsADouble(std::string_view(start, static_cast<std::size_t>(p_ - start)))) {
+    Fail(start, "a number beyond the range of a double");
+  }
+}
+
+void JsonObjectReader::SkipContainer(std::size_t depth) {
+  const char close = *p_ == '{' ? '}' : ']';
+  if (depth > kJsonMaxDepth) {
+    Fail(p_, "arrays and objects nested deeper than " + std::to_string(kJsonMaxDepth));
+  }
+  ++p_;
+  SkipSpace();
+  if (Peek() == close) {
+    ++p_;
+    return;
+  }
+  for (;;) {
+    if (close == '}') {
+      if (Peek() != '"') Fail(p_, "expected a member name");
+      ReadString();
+      SkipSpace();
+      Expect(':');
+      SkipSpace();
+    }
+    ReadValue(depth + 1, nullptr);
+    SkipSpace();
+    const char c = Peek();
+    ++p_;
+    if (c == close) return;
+    if (c != ',') Fail(p_ - 1, std::string("expected ',' or '") + close + "'");
+    SkipSpace();
+  }
+}
+
+const char* JsonObjectReader::ReadValue(std::size_t depth, JsonRawString* text) {
+  switch (Peek()) {
+    case '"': {
+      const JsonRawString string = ReadString();
+      if (text != nullptr) *text = string;
+      return nullptr;
+    }
+    case '{':
+      SkipContainer(depth);
+      return "an object";
+    case '[':
+      SkipContainer(depth);
+      return "an array";
+    case 't':
+      SkipLiteral("true");
+      return "a boolean";
+    case 'f':
+      SkipLiteral("false");
+      return "a boolean";
+    case 'n':
+      SkipLiteral("null");
+      return "null";
+    default:
+      if (*p_ != '-' && !IsDigit(*p_)) Fail(p_, "expected a value");
+      SkipNumber();
+      return "a number";
+  }
+}
+
+bool JsonObjectReader::Next(JsonMember& member) {
+  SkipSpace();
+  // White space read is not read again after a window's end.
+  resumeAt_ = static_cast<std::size_t>(p_ - begin_);
+  resumeStep_ = step_;
+  switch (step_) {
+    case Step::kOpen:
+      if (Peek() != '{') Fail(p_, "the top level is not a JSON object");
+      ++p_;
+      SkipSpace();
+      break;
+    case Step::kFirst:
+      break;
+    case Step::kNext: {
+      const char c = Peek();
+      if (c != '}') {
+        if (c != ',') Fail(p_, "expected ',' or '}'");
+        ++p_;
+        SkipSpace();
+        if (Peek() != '"') Fail(p_, "expected a member name");
+      }
+      break;
+    }
+    case Step::kClosed:
+      if (p_ != end_) Fail(p_, "content after the end of the document");
+      if (!last_) throw JsonWindowEnd();
+      return false;
+  }
+  if (Peek() == '}') {
+    ++p_;
+    step_ = Step::kClosed;
+    return Next(member);
+  }
+  if (*p_ != '"') Fail(p_, "expected a member name");
+  member.name = ReadString();
+  SkipSpace();
+  Expect(':');
+  SkipSpace();
+  member.valueOffset = OffsetOf(p_);
+  member.kind = ReadValue(2, &member.text);
+  step_ = Step::kNext;
+  return true;
+}
+
+}  // namespace kelabexperiment
