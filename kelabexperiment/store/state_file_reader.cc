@@ -80,9 +80,9 @@ class RecordCollector {
     }
     std::string_view recordText = member.text.raw;
     if (member.text.escaped) {
-      recordText_.clear();
-      AppendUnescaped(member.text, recordText_);
-      recordText = recordText_;
+      // Grown, never shrunk or cleared: the buffer is written, not filled.
+      if (recordText_.size() < recordText.size()) recordText_.resize(recordText.size());
+      recordText = std::string_view(recordText_.data(), Unescape(member.text, recordText_.data()));
     }
     VariationRecord record;
     try {
