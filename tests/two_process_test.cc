@@ -9,7 +9,7 @@
 
 #include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_reads.h"
-#include "kelcore/serialization/json_text_members.h"
+#include "kelcore/serialization/json.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "testsupport/scoped_feature_service.h"
 #include "testsupport/scoped_ui_queue.h"
@@ -48,14 +48,17 @@ TEST(TwoProcessTest, ConcurrentForcedControlKeepsEveryRecord) {
       ASSERT_EQ(first.Wait(), 0) << "round " << round << ": " << Said(first, logs / "a.txt");
       ASSERT_EQ(second.Wait(), 0) << "round " << round << ": " << Said(second, logs / "b.txt");
     }
-    const auto members = kelcore::serialization::JSONParseTextMembers(
-        kelcore::string::FromStd(testsupport::ReadAll(stateFile)));
+    const auto parsed =
+        kelcore::serialization::JSONParse(kelcore::string::FromStd(testsupport::ReadAll(stateFile)));
+    const auto* members =
+        parsed ? boost::any_cast<kelcore::serialization::JsonObject>(parsed.get()) : nullptr;
     ASSERT_TRUE(members) << "round " << round << ": the file does not load";
     // Every earlier round's two records, and this round's.
     ASSERT_EQ(members->size(), 2u * static_cast<unsigned>(round + 1)) << "round " << round;
-    for (const auto& member : *members) {
-      ASSERT_TRUE(member.text);
-      EXPECT_NE(kelcore::string::View(*member.text).find("\"forced_control\""), std::string::npos);
+    for (const auto& [name, value] : *members) {
+      const auto* text = value ? boost::any_cast<kelcore::UTF8String>(value.get()) : nullptr;
+      ASSERT_TRUE(text) << kelcore::string::ToStd(name);
+      EXPECT_NE(kelcore::string::View(*text).find("\"forced_control\""), std::string::npos);
     }
   }
 }
