@@ -584,16 +584,24 @@ TEST_F(StateFileTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
       R"({"big":[)" + numbers + R"(1],"big":"{}","c":"{}"})" + std::string(piece + 3, ' ');
   WriteFile(big);
   EXPECT_EQ(Describe(LoadStateFile(StatePath())), "big=2[none]--;c=2[none]--;");
-  // A compact file's records are sized at once, without spare room.
-  std::string compact = "{";
-  for (int i = 0; i < 2000; ++i) {
-    compact += (i == 0 ? "\"" : ",\"") + std::to_string(100000 + i) +
-               R"(":"{\"campaignId\":\"1\",\"variation\":\"challenger\"}")";
+  // A compact file's records are sized at once, without spare room, also
+  // where a piece ends inside the '","' between two members.
+  const auto compactText = [](std::size_t shift) {
+    std::string text = "{";
+    for (int i = 0; i < 2000; ++i) {
+      text += (i == 0 ? "\"" + std::string(shift, 'p') : ",\"") + std::to_string(100000 + i) +
+              R"(":"{\"campaignId\":\"1\",\"variation\":\"challenger\"}")";
+    }
+    return text;
+  };
+  const std::size_t memberBytes = compactText(0).size() / 2000;
+  for (std::size_t shift = 0; shift <= memberBytes; ++shift) {
+    WriteFile(compactText(shift) + "}");
+    const RecordMap records = LoadStateFile(StatePath());
+    EXPECT_EQ(records.size(), 2000u);
+    EXPECT_EQ(records.capacity(), 2000u) << shift;
   }
-  WriteFile(compact + "}");
-  const RecordMap records = LoadStateFile(StatePath());
-  EXPECT_EQ(records.size(), 2000u);
-  EXPECT_EQ(records.capacity(), 2000u);
+  const std::string compact = compactText(0);
   // An error in a later piece is told at the same byte.
   const std::pair<std::string, std::size_t> badEndings[] = {{",}", 1},
                                                             {R"(,"z":"{\"variation\":1}"})", 5}};
