@@ -183,13 +183,15 @@ TEST(JsonTextReaderTest, GivesMembersInTheirOrderWithEscapesResolved) {
       " {\"b\" : \"plain\", "
       "\"\\u0061\\\"\":\"\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\u20ac\\ud83d\\ude00\","
       "\"n\":[{\"x\":[true,false,null,-1.5e3]}],\"b\":{}, "
-      "\"u\":\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"} ";
+      "\"u\":\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\",\"e\":\"\\ue000\\udbff\\udfff\\ud7ff\"} ";
   const Members expected = {
       {"b", "plain"},
       {"a\"", "\"\\/\b\f\n\r\t\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
       {"n", "<an array>"},
       {"b", "<an object>"},
       {"u", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      // The code points beside the surrogates.
+      {"e", "\xEE\x80\x80\xF4\x8F\xBF\xBF\xED\x9F\xBF"},
   };
   EXPECT_EQ(Read(text), expected);
   EXPECT_TRUE(Read("{}").empty());

@@ -275,6 +275,9 @@ TEST_F(StateFileTest, LimitsAreRefusedWithTheirNumbers) {
   const auto loadError = [&] { return ErrorOf<FileError>([&] { ExperimentStore{StatePath()}; }); };
   WriteFile(many);
   EXPECT_THAT(loadError(), HasSubstr("1000000"));
+  // Exactly the limit loads.
+  many.erase(many.rfind(','));
+  EXPECT_EQ(ParseStateText(T(many + "}"), T("f")).size(), kMaxStateFileRecords);
   std::string largest = R"({"exp":"{}"})";
   largest.resize(kMaxStateFileBytes, ' ');  // JSON allows blanks after the value
   WriteFile(largest);
