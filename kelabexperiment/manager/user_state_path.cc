@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/identifier_text.h"
 #include "base/module_constants.h"
 #include "base/text_compare.h"
 #include "base/utf8.h"
@@ -85,6 +86,17 @@ void CheckUserIdentifier(const UTF8String& userId) {
     throw InvalidUserIdentifierError("user identifier \"" + PrintableForMessage(View(userId)) +
                                      "\" cannot be used as a folder name: " + problem);
   }
+}
+
+void CheckUserIdentifier(const ImmutableString& userId) {
+  const IdentifierText text = TextOfIdentifier(userId);
+  if (!text.exact) {
+    throw InvalidUserIdentifierError(
+        "user identifier \"" + PrintableForMessage(View(text.text)) +
+        "\" cannot be used as a folder name: it is not valid UTF-8 (each ill-formed sequence "
+        "shown as U+FFFD)");
+  }
+  CheckUserIdentifier(text.text);
 }
 
 kelcore::filesupport::File UserStateFile(const kelcore::filesupport::Dir& documents,
