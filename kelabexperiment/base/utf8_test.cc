@@ -119,6 +119,17 @@ TEST(IsValidUTF8Test, AByteWithItsHighBitSetIsSeenAtEveryPosition) {
   }
 }
 
+// A view that ends inside a sequence is truncated, whatever bytes follow it
+// in memory: nothing past its end is read.
+TEST(IsValidUTF8Test, AViewEndingInsideASequenceIsTruncated) {
+  const std::string whole = "ab\xF0\x9F\x98\x80";
+  for (std::size_t cut = 3; cut < whole.size(); ++cut) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    EXPECT_FALSE(IsValidUTF8(std::string_view(whole).substr(0, cut)));
+  }
+  EXPECT_TRUE(IsValidUTF8(whole));
+}
+
 TEST(IsValidUTF8Test, EveryScalarValueIsValidInItsShortestFormOnly) {
   for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
     const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
