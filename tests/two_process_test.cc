@@ -48,8 +48,8 @@ TEST(TwoProcessTest, ConcurrentForcedControlKeepsEveryRecord) {
       ASSERT_EQ(first.Wait(), 0) << "round " << round << ": " << Said(first, logs / "a.txt");
       ASSERT_EQ(second.Wait(), 0) << "round " << round << ": " << Said(second, logs / "b.txt");
     }
-    const auto parsed =
-        kelcore::serialization::JSONParse(kelcore::string::FromStd(testsupport::ReadAll(stateFile)));
+    const auto parsed = kelcore::serialization::JSONParse(
+        kelcore::string::FromStd(testsupport::ReadAll(stateFile)));
     const auto* members =
         parsed ? boost::any_cast<kelcore::serialization::JsonObject>(parsed.get()) : nullptr;
     ASSERT_TRUE(members) << "round " << round << ": the file does not load";

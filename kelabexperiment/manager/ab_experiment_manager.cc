@@ -36,9 +36,9 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
   updateReceived_ = false;
   boost::optional<ExperimentStore> previous;
   previous.swap(store_);
-  // One copy serves both loops: copying the set is a node allocation per
-  // experiment.
-  const ImmutableStringSet experiments = IdentifierRegistry::Instance().CopyExperiments();
+  // One list serves both loops, with the texts the registry keeps.
+  const IdentifierRegistry::ExperimentList experiments =
+      IdentifierRegistry::Instance().ListExperiments();
   // The previous user's assignments must not answer for the next user (also
   // those of experiments that are not registered), nor may any registered
   // experiment keep an override the next user's file does not give it.
@@ -50,10 +50,10 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
     if (previous) {
       for (const auto& entry : previous->Records()) withdraw(entry.first);
     }
-    for (const ImmutableString& id : experiments) withdraw(id.Text());
+    for (const auto* experiment : experiments) withdraw(experiment->text);
   };
   try {
-    CheckUserIdentifier(quillUserID.Text());
+    CheckUserIdentifier(quillUserID);
     store_.emplace(GetUserStateFilePath(quillUserID.ToString()), ExperimentStore::OnLoad::kDefer);
     // Set over the previous values in place, never withdrawn first: a read on
     // another thread sees the old value or the new one, never a fallback of
@@ -68,8 +68,8 @@ int ABExperimentManager::Initialize(const ImmutableString& quillUserID,
 
   // The feature service keeps a handler for good, so each feature gets one
   // per process; it reaches whatever store this manager holds when it runs.
-  for (const ImmutableString& id : experiments) {
-    UTF8String name = FeatureName(id.Text(), kVariationMember);
+  for (const auto* experiment : experiments) {
+    UTF8String name = FeatureName(experiment->text, kVariationMember);
     if (watched_.find(name) != watched_.end()) continue;
     kelappsupport::feature::RegisterDefaultValueTakenNotification(
         name,

@@ -80,6 +80,9 @@ TEST_F(ManagerTest, AFailedInitializeLeavesNoStoreAndWritesNothing) {
       {"broken", docs_.path(), "bad_any_cast"},
       {"folder", docs_.path(), "not a regular file"},
       {"..", docs_.path(), "current or parent"},
+      // Its bytes come back through UTF-16 as U+FFFD: never a look-alike folder.
+      {"bad\xFF", docs_.path(),
+       R"("bad\xEF\xBF\xBD" cannot be used as a folder name: it is not valid UTF-8)"},
       {"u", docs_ / "blocked", "Users"},
   };
   for (const auto& failure : failures) {

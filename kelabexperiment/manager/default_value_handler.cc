@@ -5,7 +5,6 @@
 
 #include "base/module_constants.h"
 #include "base/text_compare.h"
-#include "kelcore/string/conversions.h"
 #include "kelscripting/threads/ui_thread.h"
 #include "manager/ab_experiment_manager.h"
 #include "registry/identifier_registry.h"
@@ -18,23 +17,24 @@ UTF8String FindExperimentForFeature(const UTF8String& featureName) {
   // experiment's variation feature, byte for byte; failing that, ignoring
   // letter case (so that of "EXP" and "exp", each gets its own fallback).
   const UTF8String suffix = kFeatureNameSeparator + kVariationMember;
+  const std::string_view name = kelcore::string::View(featureName);
   if (featureName.size() > suffix.size()) {
     const std::size_t stem = featureName.size() - suffix.size();
     if (featureName.compare(stem, suffix.size(), suffix) == 0) {
-      if (auto exact = registry.FindExperiment(featureName.substr(0, stem))) return exact->Text();
+      if (const auto* exact = registry.FindExperiment(name.substr(0, stem))) return exact->text;
     }
-    if (EqualsIgnoreCase(featureName.substr(stem), suffix)) {
-      if (auto folded = registry.FindExperimentIgnoringCase(featureName.substr(0, stem))) {
-        return folded->Text();
+    if (EqualsIgnoreCase(name.substr(stem), kelcore::string::View(suffix))) {
+      if (const auto* folded = registry.FindExperimentIgnoringCase(name.substr(0, stem))) {
+        return folded->text;
       }
     }
   }
   // Otherwise the first experiment, in handle order, named anywhere in it. An
   // empty identifier names no experiment, so it never matches.
   const UTF8String upperName = UpperCased(featureName);
-  for (const ImmutableString& id : registry.CopyExperiments()) {
-    if (!id.Text().empty() && upperName.find(UpperCased(id.Text())) != UTF8String::npos) {
-      return id.Text();
+  for (const auto* experiment : registry.ListExperiments()) {
+    if (!experiment->text.empty() && upperName.find(experiment->upperText) != UTF8String::npos) {
+      return experiment->text;
     }
   }
   return UTF8String();

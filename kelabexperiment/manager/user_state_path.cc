@@ -3,8 +3,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/identifier_text.h"
 #include "base/module_constants.h"
 #include "base/text_compare.h"
+#include "base/utf8.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/filesupport/file.h"
 #include "kelcore/string/conversions.h"
@@ -37,7 +39,7 @@ const char* Problem(const UTF8String& userId) {
   if (userId.size() > kMaxUserIdentifierBytes) {
     return "it is longer than 255 bytes, the longest folder name";
   }
-  if (!kelcore::string::IsValidUTF8(userId)) return "it is not valid UTF-8";
+  if (!IsValidUTF8(View(userId))) return "it is not valid UTF-8";
   const std::string_view text = View(userId);
   if (text == "." || text == "..") return "it names the current or parent folder";
   for (std::size_t i = 0; i < userId.size(); ++i) {
@@ -81,10 +83,20 @@ UTF8String Absolute(const UTF8String& path) {
 void CheckUserIdentifier(const UTF8String& userId) {
   if (userId.empty()) return;
   if (const char* problem = Problem(userId)) {
-    throw InvalidUserIdentifierError("user identifier \"" +
-                                     kelcore::string::PrintableForMessage(View(userId)) +
+    throw InvalidUserIdentifierError("user identifier \"" + PrintableForMessage(View(userId)) +
                                      "\" cannot be used as a folder name: " + problem);
   }
+}
+
+void CheckUserIdentifier(const ImmutableString& userId) {
+  const IdentifierText text = TextOfIdentifier(userId);
+  if (!text.exact) {
+    throw InvalidUserIdentifierError(
+        "user identifier \"" + PrintableForMessage(View(text.text)) +
+        "\" cannot be used as a folder name: it is not valid UTF-8 (each ill-formed sequence "
+        "shown as U+FFFD)");
+  }
+  CheckUserIdentifier(text.text);
 }
 
 kelcore::filesupport::File UserStateFile(const kelcore::filesupport::Dir& documents,

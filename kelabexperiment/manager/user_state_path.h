@@ -21,6 +21,10 @@ inline constexpr std::size_t kMaxUserIdentifierBytes = 255;
 // reserved device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9 and COM¹-³, LPT1-9 and LPT¹-³,
 // with or without an extension). The empty identifier is accepted: it means "no file".
 void CheckUserIdentifier(const UTF8String& userId);
+// The same check of an identifier as Initialize is given it, through its text
+// as the host interface gives it (TextOfIdentifier): an identifier that is
+// not valid UTF-8 is refused, named with U+FFFD for its ill-formed bytes.
+void CheckUserIdentifier(const ImmutableString& userId);
 
 // Where the user's state file is: `documents`/"Users"/<userId>/"ABExperiment".
 // Touches nothing. REQUIRES: CheckUserIdentifier accepted a non-empty

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 #include "platform/env.h"
 #include "platform/windows_path.h"
 #include "platform/windows_replace.h"
@@ -25,8 +25,8 @@ std::string ForMessage(const std::string& path) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
   });
-  if (printable && kelcore::string::IsValidUTF8(kelcore::string::FromStd(path))) return path;
-  return kelcore::string::PrintableForMessage(path);
+  if (printable && IsValidUTF8(path)) return path;
+  return PrintableForMessage(path);
 }
 
 // UTF-16 from Windows (its messages, names in a folder) to UTF-8. Returns

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "base/text_compare.h"
+#include "base/utf8.h"
 #include "kelcore/debug/debug_database.h"
-#include "kelcore/string/conversions.h"
 
 namespace kelabexperiment {
 namespace {
@@ -12,7 +12,7 @@ namespace {
 // Why `text`, which is not "true", turns a switch off.
 std::string OffReason(const UTF8String& text) {
   const std::string quoted =
-      "the text \"" + kelcore::string::PrintableForMessage(kelcore::string::View(text)) + "\"";
+      "the text \"" + PrintableForMessage(kelcore::string::View(text)) + "\"";
   const std::string_view view = kelcore::string::View(text);
   const std::size_t first = view.find_first_not_of(" \t\r\n");
   const std::size_t last = view.find_last_not_of(" \t\r\n");

@@ -1,9 +1,11 @@
 #include "registry/identifier_registry.h"
 
-#include "base/process_singleton.h"
+#include <utility>
 
+#include "base/identifier_text.h"
+#include "base/process_singleton.h"
 #include "base/text_compare.h"
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 #include "registry/feature_switches.h"
 
 namespace kelabexperiment {
@@ -18,12 +20,24 @@ IdentifierRegistry::IdentifierRegistry()
 
 void IdentifierRegistry::RegisterExperiment(const ImmutableString& id) {
   if (!experimentsEnabled_) return;
-  UTF8String upper = UpperCased(id.Text());
+  // Converted outside the lock: readers on the feature service's thread
+  // should not wait for it.
+  IdentifierText text = TextOfIdentifier(id);
+  if (!text.exact) {
+    throw InvalidExperimentIdentifierError(
+        "experiment identifier \"" + PrintableForMessage(kelcore::string::View(text.text)) +
+        "\" is not valid UTF-8 (each ill-formed sequence shown as U+FFFD)");
+  }
+  UTF8String upper = UpperCased(text.text);
   MutexLock lock(&mutex_);
-  if (!experimentIdentifiers_.insert(id).second) return;
-  experimentsByText_.emplace(id.Text(), id);
-  auto [it, inserted] = experimentsByUpperText_.emplace(std::move(upper), id);
-  if (!inserted && id < it->second) it->second = id;
+  const auto [it, inserted] =
+      experiments_.try_emplace(id, Experiment{id, std::move(text.text), std::move(upper)});
+  if (!inserted) return;
+  const Experiment* experiment = &it->second;
+  experimentsByText_.emplace(kelcore::string::View(experiment->text), experiment);
+  const auto [upperIt, first] =
+      experimentsByUpperText_.emplace(kelcore::string::View(experiment->upperText), experiment);
+  if (!first && id < upperIt->second->id) upperIt->second = experiment;
 }
 
 void IdentifierRegistry::RegisterMessaging(const ImmutableString& id) {
@@ -34,23 +48,32 @@ void IdentifierRegistry::RegisterMessaging(const ImmutableString& id) {
 
 ImmutableStringSet IdentifierRegistry::CopyExperiments() const {
   MutexLock lock(&mutex_);
-  return experimentIdentifiers_;
+  ImmutableStringSet ids;
+  for (const auto& entry : experiments_) ids.emplace_hint(ids.end(), entry.first);
+  return ids;
 }
 
-boost::optional<ImmutableString> IdentifierRegistry::FindExperiment(const UTF8String& text) const {
+IdentifierRegistry::ExperimentList IdentifierRegistry::ListExperiments() const {
   MutexLock lock(&mutex_);
-  auto it = experimentsByText_.find(text);
-  if (it == experimentsByText_.end()) return boost::none;
-  return it->second;
+  ExperimentList list;
+  list.reserve(experiments_.size());
+  for (const auto& entry : experiments_) list.push_back(&entry.second);
+  return list;
 }
 
-boost::optional<ImmutableString> IdentifierRegistry::FindExperimentIgnoringCase(
-    const UTF8String& text) const {
-  const UTF8String upper = UpperCased(text);
+const IdentifierRegistry::Experiment* IdentifierRegistry::FindExperiment(
+    std::string_view text) const {
   MutexLock lock(&mutex_);
-  auto it = experimentsByUpperText_.find(upper);
-  if (it == experimentsByUpperText_.end()) return boost::none;
-  return it->second;
+  const auto it = experimentsByText_.find(text);
+  return it == experimentsByText_.end() ? nullptr : it->second;
+}
+
+const IdentifierRegistry::Experiment* IdentifierRegistry::FindExperimentIgnoringCase(
+    std::string_view text) const {
+  const UTF8String upper = UpperCased(kelcore::string::FromStd(text));
+  MutexLock lock(&mutex_);
+  const auto it = experimentsByUpperText_.find(kelcore::string::View(upper));
+  return it == experimentsByUpperText_.end() ? nullptr : it->second;
 }
 
 ImmutableStringSet IdentifierRegistry::CopyMessaging() const {

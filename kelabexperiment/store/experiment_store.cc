@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 #include "store/feature_overrides.h"
 #include "store/payload_parsing.h"
 #include "store/state_file.h"
@@ -57,7 +57,7 @@ void ExperimentStore::CommitOnce(const UTF8String* experimentId, const Variation
   // Identifiers that are not UTF-8 cannot be in the file; they live in memory.
   const auto takeRecords = [&] {
     for (const auto& entry : records_) {
-      if (!kelcore::string::IsValidUTF8(entry.first)) records.insert(entry);
+      if (!IsValidUTF8(kelcore::string::View(entry.first))) records.insert(entry);
     }
     records_.swap(records);
   };
@@ -138,7 +138,7 @@ void ExperimentStore::Merge(const UTF8String& experimentId, const UTF8String& va
     FeatureNames names;
     ApplyOverrides(experimentId, records_.find(experimentId)->second, names);
   };
-  if (!statePath_.empty() && kelcore::string::IsValidUTF8(experimentId)) {
+  if (!statePath_.empty() && IsValidUTF8(kelcore::string::View(experimentId))) {
     try {
       Commit(&experimentId, &update, mode);
     } catch (const StateFileNotDurableError&) {

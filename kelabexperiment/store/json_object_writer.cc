@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 
 namespace kelabexperiment {
 namespace {
@@ -95,7 +95,7 @@ JsonObjectWriter::JsonObjectWriter(std::size_t expectedSize) {
 }
 
 void JsonObjectWriter::Add(const UTF8String& name, const UTF8String& text) {
-  if (!kelcore::string::IsValidUTF8(name) || !kelcore::string::IsValidUTF8(text)) {
+  if (!IsValidUTF8(kelcore::string::View(name)) || !IsValidUTF8(kelcore::string::View(text))) {
     throw std::invalid_argument("JsonObjectWriter: text is not valid UTF-8");
   }
   if (text_.size() > 1) text_.push_back(',');

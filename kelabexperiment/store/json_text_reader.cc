@@ -11,6 +11,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/utf8.h"
+
 namespace kelabexperiment {
 namespace {
 
@@ -76,40 +78,6 @@ unsigned Hex4(const char* p) noexcept {
   unsigned value = 0;
   for (int i = 0; i < 4; ++i) value = value << 4 | static_cast<unsigned>(HexValue(p[i]));
   return value;
-}
-
-constexpr int kCutShort = -1;
-
-// The length of the UTF-8 sequence at `p` (a byte above 0x7F): 0 when it is
-// ill-formed (overlong, a surrogate, above U+10FFFF, a stray continuation),
-// kCutShort when `end` comes before it is complete.
-int Utf8Length(const unsigned char* p, const unsigned char* end) noexcept {
-  const unsigned char lead = *p;
-  int length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead < 0xC2) {
-    return 0;
-  } else if (lead < 0xE0) {
-    length = 2;
-  } else if (lead < 0xF0) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // shorter forms are overlong
-    if (lead == 0xED) high = 0x9F;  // U+D800 and above are surrogates
-  } else if (lead < 0xF5) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  for (int i = 1; i < length; ++i) {
-    if (p + i == end) return kCutShort;
-    if (p[i] < low || p[i] > high) return 0;
-    low = 0x80;
-    high = 0xBF;
-  }
-  return length;
 }
 
 char* EncodeUtf8(unsigned code, char* w) noexcept {
@@ -308,9 +276,9 @@ JsonRawString JsonObjectReader::ReadString() {
       ++p;
       continue;
     }
-    const int length = Utf8Length(reinterpret_cast<const unsigned char*>(p),
-                                  reinterpret_cast<const unsigned char*>(end_));
-    if (length == kCutShort) Ended();
+    const int length = Utf8SequenceLength(reinterpret_cast<const unsigned char*>(p),
+                                          reinterpret_cast<const unsigned char*>(end_));
+    if (length == kUtf8CutShort) Ended();
     if (length == 0) Fail(p, "bytes that are not UTF-8");
     p += length;
   }

@@ -7,7 +7,7 @@
 
 #include "base/module_constants.h"
 #include "base/text_compare.h"
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 #include "store/json_object_writer.h"
 #include "store/json_text_reader.h"
 #include "store/variation_text.h"
@@ -15,8 +15,6 @@
 namespace kelabexperiment {
 
 namespace {
-
-using kelcore::string::PrintableForMessage;
 
 enum class Field { kVariation, kChallengerType, kVariationId, kCampaignId, kNone };
 

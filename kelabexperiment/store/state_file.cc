@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 #include "platform/env.h"
 #include "platform/folders.h"
 #include "store/json_object_writer.h"
@@ -22,7 +22,7 @@ using platform::EntryKind;
 using platform::FolderOf;
 
 std::string ForMessage(const UTF8String& text) {
-  return kelcore::string::PrintableForMessage(kelcore::string::View(text));
+  return PrintableForMessage(kelcore::string::View(text));
 }
 
 }  // namespace
@@ -98,7 +98,7 @@ MarkedStateText WriteState(const RecordMap& records, const UTF8String& path,
   // Records are in byte order of identifier, as a JsonObject would keep them.
   JsonObjectWriter root;
   for (const auto& [experimentId, record] : records) {
-    if (!kelcore::string::IsValidUTF8(experimentId)) continue;
+    if (!IsValidUTF8(kelcore::string::View(experimentId))) continue;
     const bool mark = marked != nullptr && experimentId == *marked;
     if (mark) state.memberBegin = root.Size();
     root.Add(experimentId, SerializeRecord(record));

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 #include "platform/env.h"
 #include "store/json_text_reader.h"
 #include "store/record_codec.h"
@@ -22,7 +22,7 @@ namespace {
 using Bytes = std::basic_string<char, std::char_traits<char>, STLAllocator<char>>;
 
 std::string ForMessage(const UTF8String& text) {
-  return kelcore::string::PrintableForMessage(kelcore::string::View(text));
+  return PrintableForMessage(kelcore::string::View(text));
 }
 
 UTF8String Unescaped(JsonRawString text) {

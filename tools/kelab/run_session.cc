@@ -2,6 +2,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include "base/identifier_text.h"
 #include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
@@ -94,7 +95,7 @@ void PrepareHost(const RunOptions& o, const std::string& sessionDocuments, RunRe
     report.switches.push_back({key, kelabexperiment::DescribeFeatureSwitch(key, defaultOn)});
   }
   for (const auto& id : kelabexperiment::GetRegisteredExperimentIdentifiers()) {
-    report.registeredExperiments.push_back(ToStd(id.Text()));
+    report.registeredExperiments.push_back(ToStd(kelabexperiment::TextOfIdentifier(id).text));
   }
 }
 

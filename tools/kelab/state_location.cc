@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/utf8.h"
 #include "kelcore/filesupport/dir.h"
 #include "kelcore/string/conversions.h"
 #include "manager/user_state_path.h"
@@ -33,7 +34,7 @@ std::string Narrow(const kelcore::UTF16String& wide) {
 const CLI::Validator kPathText(
     [](std::string& text) -> std::string {
       if (text.empty()) return "an empty path names no folder or file";
-      if (!kelcore::string::IsValidUTF8(FromStd(text))) return "the path is not valid UTF-8";
+      if (!kelabexperiment::IsValidUTF8(text)) return "the path is not valid UTF-8";
       return "";
     },
     "PATH");

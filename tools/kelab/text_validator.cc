@@ -1,14 +1,12 @@
 #include "text_validator.h"
 
-#include "kelcore/string/conversions.h"
+#include "base/utf8.h"
 
 namespace kelab {
 
 const CLI::Validator kUtf8Text(
     [](std::string& text) -> std::string {
-      return kelcore::string::IsValidUTF8(kelcore::string::FromStd(text))
-                 ? ""
-                 : "the text is not valid UTF-8";
+      return kelabexperiment::IsValidUTF8(text) ? "" : "the text is not valid UTF-8";
     },
     "TEXT");
 

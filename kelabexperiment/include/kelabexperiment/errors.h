@@ -1,7 +1,8 @@
 #pragma once
 
-// The errors Initialize throws for a user's input, so that a host can tell a
-// bad state file or identifier apart from a failing disk and say which.
+// The errors Initialize and registration throw for a user's input, so that a
+// host can tell a bad state file or identifier apart from a failing disk and
+// say which.
 
 // First, so that a host compiling as C++14 is told that C++17 is needed.
 #include "kelabexperiment/kelabexperiment_export.h"
@@ -18,6 +19,14 @@ namespace kelabexperiment {
 // A user identifier that cannot be used as one folder name. what() names the
 // identifier (unprintable bytes escaped) and the reason.
 class InvalidUserIdentifierError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
+
+// An experiment identifier that is not valid UTF-8, refused at registration:
+// the host gives an identifier's text only as UTF-16, which cannot carry its
+// bytes. what() names it, each ill-formed sequence shown as U+FFFD.
+class InvalidExperimentIdentifierError : public std::invalid_argument {
  public:
   using std::invalid_argument::invalid_argument;
 };

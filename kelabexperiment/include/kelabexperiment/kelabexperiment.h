@@ -55,6 +55,8 @@ KELABEXPERIMENT_EXPORT bool IsESDKInitializeComplete();
 
 // Records an experiment identifier, unless the debug-database switch
 // "ABExperiment.enable" was other than "true" when the library first needed it.
+// Throws InvalidExperimentIdentifierError (errors.h), recording nothing, for
+// an identifier that is not valid UTF-8.
 KELABEXPERIMENT_EXPORT void RegisterExperimentIdentifier(
     const kelcore::utility::ImmutableString& experimentId);
 
