@@ -1,15 +1,20 @@
 #include "workload.h"
 
 #include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "baselines.h"
+#include "floor_loader.h"
+#include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/testing/feature_service_testing.h"
 #include "store/experiment_store.h"
 #include "stream_baselines.h"
+#include "testsupport/feature_overrides.h"
 #include "testsupport/printers.h"
+#include "testsupport/scoped_user_docs_dir.h"
 #include "testsupport/temp_dir.h"
 
 namespace kelab_bench {
@@ -84,6 +89,160 @@ TEST_F(WorkloadFileTest, BaselinesReportBadFiles) {
     EXPECT_THROW(StreamLoad((temp_ / "bad").string()), std::runtime_error) << bad;
   }
   EXPECT_THROW(BaselineLoad((temp_ / "bad").string()), std::exception);
+}
+
+// The floor loader and the exported Initialize on one user's file: the floor
+// is only a floor if it leaves the feature service as Initialize leaves it.
+class FloorTest : public WorkloadFileTest {
+ protected:
+  using Snapshot = std::map<std::string, kelappsupport::feature::OverrideValue>;
+  using Call = std::tuple<kelappsupport::feature::FeatureCall::Kind, std::string,
+                          std::variant<std::monostate, int, std::string>,
+                          kelappsupport::feature::OverrideDataCategory>;
+
+  // Writes the user's state file; returns its path.
+  std::string WriteUser(const std::string& text) {
+    const auto file = temp_ / "Users" / "floor-user" / "ABExperiment";
+    std::filesystem::create_directories(file.parent_path());
+    testsupport::WriteAll(file, text);
+    return file.string();
+  }
+  static void Initialize(const char* user) {
+    kelabexperiment::Initialize(Id(user), Id("desktop"), Id("web"), false);
+  }
+  // The exported Initialize from an empty service, the previous user's
+  // store dropped first; `before` is set beforehand.
+  void InitializeUser(const std::map<std::string, int>& before = {}) {
+    Initialize("floor-empty");
+    kelappsupport::feature::ResetFeatureService();
+    Set(before);
+    Initialize("floor-user");
+  }
+  static void Set(const std::map<std::string, int>& overrides) {
+    for (const auto& [name, value] : overrides) {
+      kelappsupport::feature::SetOverrideData(T(name), value,
+                                              kelappsupport::feature::OverrideDataCategory{});
+    }
+  }
+  static std::vector<Call> Calls(const kelappsupport::feature::ScopedCallRecorder& recorder) {
+    std::vector<Call> calls;
+    for (const auto& c : recorder.Calls()) calls.emplace_back(c.kind, c.name, c.value, c.category);
+    return calls;
+  }
+  static kelcore::utility::ImmutableString Id(const char* text) {
+    return kelcore::utility::ImmutableString::Create(T(text));
+  }
+  // A member of a state file: the identifier, and the record text as its value.
+  static std::string Member(const std::string& id, const std::string& record) {
+    return boost::json::serialize(boost::json::value(id)) + ":" +
+           boost::json::serialize(boost::json::value(record));
+  }
+
+  testsupport::ScopedUserDocsDir docs_{temp_.path()};
+};
+
+// The file the benchmark loads: the same calls in the same order, so that the
+// two measure the same work for the service.
+TEST_F(FloorTest, MakesTheSameCallsAsInitializeForAGeneratedFile) {
+  const std::string path = WriteUser(StateFileText(MakeRecords(500)));
+  std::vector<Call> floor;
+  {
+    const kelappsupport::feature::ScopedCallRecorder recorder;
+    EXPECT_EQ(FloorLoad(path), 500u);
+    floor = Calls(recorder);
+  }
+  const Snapshot floorOverrides = kelappsupport::feature::SnapshotOverrides();
+  EXPECT_EQ(floorOverrides.size(), 4 * 500u);
+  Initialize("floor-empty");
+  kelappsupport::feature::ResetFeatureService();
+  std::vector<Call> initialize;
+  {
+    const kelappsupport::feature::ScopedCallRecorder recorder;
+    Initialize("floor-user");
+    initialize = Calls(recorder);
+  }
+  EXPECT_EQ(floor, initialize);
+  EXPECT_EQ(kelappsupport::feature::SnapshotOverrides(), floorOverrides);
+}
+
+// What only a file the store did not write holds: names in other letter
+// cases, missing, repeated and unknown members, variation texts of every
+// kind, escapes, texts and names long enough to reach the handlers in parts,
+// an identifier given twice and members out of order.
+TEST_F(FloorTest, LeavesTheOverridesInitializeLeavesForAnyWellFormedFile) {
+  const std::string longText(9000, 'x');
+  const std::string longId = "Long\\" + std::string(6000, 'i');
+  std::string text = StateFileText(MakeRecords(20));
+  text.pop_back();
+  for (
+      const auto& [id, record] : std::vector<std::pair<std::string, std::string>>{
+          {"Crafted_A",
+           R"({"VARIATION":"Forced_Control","challengertype":"x","VariationID":"v","CAMPAIGNID":"7"})"},
+          {"Crafted_B", R"({"variation":"control"})"},
+          {"Crafted_C", "{}"},
+          {"Crafted_D",
+           R"({"variation":"challenger","variation":"disqualified","extra":"1","campaignId":"1"})"},
+          {"Crafted_E", R"( { "variation" : "CHALLENGER" , "challengerType" : "" } )"},
+          {"Crafted_F", R"({"variation":"intended_CONTROL","variationId":"a\"b\n\u00e9\/"})"},
+          {"Crafted_G",
+           R"({"variation":"none of these","challengerType":")" + longText + R"(\t"})"},
+          {"Esc\"aped\\\n\xc3\xa9", R"({"variation":"forced_control"})"},
+          {longId, R"({"campaignId":"long"})"},
+          {"Crafted_A", R"({"variation":"DISQUALIFIED","campaignId":"8"})"},
+      }) {
+    text += "," + Member(id, record);
+  }
+  text += "}";
+  const std::string path = WriteUser(text);
+  EXPECT_EQ(FloorLoad(path), 30u);
+  const Snapshot floor = kelappsupport::feature::SnapshotOverrides();
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_A"), "2|none||8");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_C"), "2|none||");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_D"), "2|none||1");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_F"), "0|none|a\"b\n\xc3\xa9/|");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_G"), "0|" + longText + "\t||");
+  EXPECT_EQ(testsupport::FeatureOverrides(longId), "2|none||long");
+  InitializeUser();
+  EXPECT_EQ(kelappsupport::feature::SnapshotOverrides(), floor);
+}
+
+// A file that is no state file, or a set that fails, leaves none of the
+// file's overrides behind, as Initialize leaves none; other overrides stay.
+TEST_F(FloorTest, LeavesNoOverrideOfAFileItCannotLoad) {
+  const std::map<std::string, int> other{{"Other_variation", 5}};
+  const std::string good = StateFileText(MakeRecords(3)).substr(1);
+  for (const std::string& bad :
+       {"{" + Member("A", R"({"variation":"challenger"})") + "," +
+            Member("B", R"({"variation":1})") + "}",
+        "{" + good + "x", "{" + Member("A", "{}") + "," + Member("B", "not json") + "}",
+        "{" + Member("A", "{}") + R"(,"B":{}})", "{" + Member("A", "[]") + "}"}) {
+    const std::string path = WriteUser(bad);
+    kelappsupport::feature::ResetFeatureService();
+    Set(other);
+    EXPECT_THROW(FloorLoad(path), std::runtime_error) << bad;
+    EXPECT_EQ(testsupport::FeatureOverrides("Other"), "5|-|-|-") << bad;
+    EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 1u) << bad;
+    EXPECT_THROW(InitializeUser(other), std::exception) << bad;
+    EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 1u) << bad;
+  }
+  const std::string path = WriteUser("{" + good);
+  kelappsupport::feature::ResetFeatureService();
+  Set(other);
+  {
+    // The third record's third set fails.
+    const kelappsupport::feature::ScopedSetFailure failure(10);
+    EXPECT_THROW(FloorLoad(path), std::bad_alloc);
+  }
+  EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 1u);
+  EXPECT_EQ(testsupport::FeatureOverrides("Other"), "5|-|-|-");
+}
+
+TEST_F(FloorTest, AMissingOrEmptyFileSetsNothing) {
+  EXPECT_EQ(FloorLoad((temp_ / "missing").string()), 0u);
+  EXPECT_EQ(FloorLoad(WriteUser("")), 0u);
+  EXPECT_EQ(FloorLoad(WriteUser("{}")), 0u);
+  EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
+  EXPECT_THROW(FloorLoad(temp_.path().string()), std::runtime_error);  // a folder
 }
 
 }  // namespace
