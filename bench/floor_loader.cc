@@ -71,11 +71,9 @@ struct RecordReader : RefusingHandler {
   std::size_t depth = 0;
   std::string key;  // a name the parser delivers in parts
 
-  void Begin() {
-    seen = 0;
-    field = kNone;
-    depth = 0;
-  }
+  // Ready for the next record: a completed object leaves depth at 0, and
+  // each member sets its field before its text.
+  void Next() { seen = 0; }
   bool on_object_begin(error_code& ec) { return ++depth == 1 || Refuse(ec); }
   bool on_object_end(std::size_t, error_code&) {
     --depth;
@@ -118,10 +116,8 @@ UTF8String Take(RecordReader& r, Field f, std::string_view absent) {
 // instead, reading no record.
 struct FileReader : RefusingHandler {
   bj::basic_parser<RecordReader> record{bj::parse_options()};
-  UTF8String name;  // "<id>_", then each feature name in turn
+  UTF8String name;  // "<id>_", then each feature name in turn; empty between members
   std::size_t stem = 0;
-  bool naming = false;
-  bool inValue = false;
   std::size_t depth = 0;
   std::size_t started = 0;  // members whose overrides were begun
   std::size_t applied = 0;
@@ -135,14 +131,13 @@ struct FileReader : RefusingHandler {
     return true;
   }
   bool on_key_part(string_view part, std::size_t, error_code&) {
-    Name(part);
+    Append(name, part);
     return true;
   }
   bool on_key(string_view part, std::size_t, error_code& ec) {
-    Name(part);
+    Append(name, part);
     name.push_back('_');
     stem = name.size();
-    naming = false;
     if (!withdrawing) return true;
     for (std::string_view member : kMemberNames) feature::RemoveOverride(Feature(member));
     return ++withdrawn < limit || Refuse(ec);
@@ -152,27 +147,18 @@ struct FileReader : RefusingHandler {
   }
   bool on_string(string_view part, std::size_t, error_code& ec) {
     if (!Value(false, part, ec)) return false;
-    if (withdrawing) return true;
-    inValue = false;
-    Apply(record.handler());
+    if (!withdrawing) {
+      Apply(record.handler());
+      record.reset();
+      record.handler().Next();
+    }
+    name.clear();
     return true;
   }
 
-  void Name(string_view part) {
-    if (!naming) {
-      name.clear();
-      naming = true;
-    }
-    Append(name, part);
-  }
   bool Value(bool more, string_view part, error_code& ec) {
     if (depth == 0) return Refuse(ec);
     if (withdrawing) return true;
-    if (!inValue) {
-      record.reset();
-      record.handler().Begin();
-      inValue = true;
-    }
     const std::size_t used = record.write_some(more, part.data(), part.size(), ec);
     return !ec && (used == part.size() || Refuse(ec));
   }

@@ -167,65 +167,87 @@ TEST_F(FloorTest, MakesTheSameCallsAsInitializeForAGeneratedFile) {
 
 // What only a file the store did not write holds: names in other letter
 // cases, missing, repeated and unknown members, variation texts of every
-// kind, escapes, texts and names long enough to reach the handlers in parts,
-// an identifier given twice and members out of order.
+// kind, escapes, an identifier given twice and members out of order; and
+// texts and names long enough to reach the handlers in parts, with every
+// cut of a record's names and texts between two parts.
 TEST_F(FloorTest, LeavesTheOverridesInitializeLeavesForAnyWellFormedFile) {
   const std::string longText(9000, 'x');
   const std::string longId = "Long\\" + std::string(6000, 'i');
+  std::vector<std::pair<std::string, std::string>> members{
+      {"Crafted_A",
+       R"({"VARIATION":"Forced_Control","challengertype":"x","VariationID":"v","CAMPAIGNID":"7"})"},
+      {"Crafted_B", R"({"variation":"control"})"},
+      {"Crafted_C", "{}"},
+      {"Crafted_D",
+       R"({"variation":"challenger","variation":"disqualified","extra":"1","campaignId":"1"})"},
+      {"Crafted_E", R"( { "variation" : "CHALLENGER" , "challengerType" : "" } )"},
+      {"Crafted_F", R"({"variation":"intended_CONTROL","variationId":"a\"b\n\u00e9\/"})"},
+      {"Crafted_G", R"({"variation":"none of these","challengerType":")" + longText + R"(\t"})"},
+      {"Crafted_H", R"({"variation":"challengeX","unknownName":"u"})"},
+      {"Esc\"aped\\\n\xc3\xa9", R"({"variation":"forced_control"})"},
+      {longId, R"({"campaignId":"long"})"},
+      {"Twice", R"({"variation":"challenger","challengerType":"first","variationId":"1"})"},
+      {"Twice", R"({"variation":"DISQUALIFIED","campaignId":"8"})"},
+  };
+  // A record text reaches the record parser in parts of about 4 KB.
+  for (std::size_t n = 4040; n < 4110; ++n) {
+    members.emplace_back("Cut_" + std::to_string(n),
+                         R"({"extra":")" + std::string(n, 'y') + R"(","campaignId":"c)" +
+                             std::to_string(n) + R"(","variation":"forced_control"})");
+  }
   std::string text = StateFileText(MakeRecords(20));
   text.pop_back();
-  for (
-      const auto& [id, record] : std::vector<std::pair<std::string, std::string>>{
-          {"Crafted_A",
-           R"({"VARIATION":"Forced_Control","challengertype":"x","VariationID":"v","CAMPAIGNID":"7"})"},
-          {"Crafted_B", R"({"variation":"control"})"},
-          {"Crafted_C", "{}"},
-          {"Crafted_D",
-           R"({"variation":"challenger","variation":"disqualified","extra":"1","campaignId":"1"})"},
-          {"Crafted_E", R"( { "variation" : "CHALLENGER" , "challengerType" : "" } )"},
-          {"Crafted_F", R"({"variation":"intended_CONTROL","variationId":"a\"b\n\u00e9\/"})"},
-          {"Crafted_G",
-           R"({"variation":"none of these","challengerType":")" + longText + R"(\t"})"},
-          {"Esc\"aped\\\n\xc3\xa9", R"({"variation":"forced_control"})"},
-          {longId, R"({"campaignId":"long"})"},
-          {"Crafted_A", R"({"variation":"DISQUALIFIED","campaignId":"8"})"},
-      }) {
-    text += "," + Member(id, record);
-  }
+  for (const auto& [id, record] : members) text += "," + Member(id, record);
   text += "}";
   const std::string path = WriteUser(text);
-  EXPECT_EQ(FloorLoad(path), 30u);
+  EXPECT_EQ(FloorLoad(path), 20 + members.size());
   const Snapshot floor = kelappsupport::feature::SnapshotOverrides();
-  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_A"), "2|none||8");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_A"), "3|x|v|7");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_B"), "0|none||");
   EXPECT_EQ(testsupport::FeatureOverrides("Crafted_C"), "2|none||");
   EXPECT_EQ(testsupport::FeatureOverrides("Crafted_D"), "2|none||1");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_E"), "1|||");
   EXPECT_EQ(testsupport::FeatureOverrides("Crafted_F"), "0|none|a\"b\n\xc3\xa9/|");
   EXPECT_EQ(testsupport::FeatureOverrides("Crafted_G"), "0|" + longText + "\t||");
+  EXPECT_EQ(testsupport::FeatureOverrides("Crafted_H"), "0|none||");
+  EXPECT_EQ(testsupport::FeatureOverrides("Esc\"aped\\\n\xc3\xa9"), "3|none||");
   EXPECT_EQ(testsupport::FeatureOverrides(longId), "2|none||long");
+  EXPECT_EQ(testsupport::FeatureOverrides("Twice"), "2|none||8");
+  for (std::size_t n = 4040; n < 4110; ++n) {
+    EXPECT_EQ(testsupport::FeatureOverrides("Cut_" + std::to_string(n)),
+              "3|none||c" + std::to_string(n));
+  }
   InitializeUser();
   EXPECT_EQ(kelappsupport::feature::SnapshotOverrides(), floor);
 }
 
 // A file that is no state file, or a set that fails, leaves none of the
-// file's overrides behind, as Initialize leaves none; other overrides stay.
+// file's overrides behind, as Initialize leaves none; others stay, also one
+// named like the features of the member at fault.
 TEST_F(FloorTest, LeavesNoOverrideOfAFileItCannotLoad) {
-  const std::map<std::string, int> other{{"Other_variation", 5}};
-  const std::string good = StateFileText(MakeRecords(3)).substr(1);
-  for (const std::string& bad :
-       {"{" + Member("A", R"({"variation":"challenger"})") + "," +
-            Member("B", R"({"variation":1})") + "}",
-        "{" + good + "x", "{" + Member("A", "{}") + "," + Member("B", "not json") + "}",
-        "{" + Member("A", "{}") + R"(,"B":{}})", "{" + Member("A", "[]") + "}"}) {
+  const std::map<std::string, int> other{{"B_variation", 5}};
+  const std::string good = StateFileText(MakeRecords(3));
+  const std::string a = Member("A", R"({"variation":"challenger"})");
+  const std::string c = Member("C", "{}");
+  for (const std::string& bad : {
+           "{" + a + "," + Member("B", R"({"variation":1})") + "," + c + "}",
+           "{" + a + "," + Member("B", "not json") + "," + c + "}",
+           "{" + a + "," + Member("B", R"({"variation":"challenger")") + "," + c + "}",
+           "{" + a + "," + Member("B", "[]") + "," + c + "}",
+           "{" + a + R"(,"B":{},)" + c + "}",
+           good + "x",
+           good.substr(0, good.size() - 1),
+       }) {
     const std::string path = WriteUser(bad);
     kelappsupport::feature::ResetFeatureService();
     Set(other);
     EXPECT_THROW(FloorLoad(path), std::runtime_error) << bad;
-    EXPECT_EQ(testsupport::FeatureOverrides("Other"), "5|-|-|-") << bad;
+    EXPECT_EQ(testsupport::FeatureOverrides("B"), "5|-|-|-") << bad;
     EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 1u) << bad;
     EXPECT_THROW(InitializeUser(other), std::exception) << bad;
     EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 1u) << bad;
   }
-  const std::string path = WriteUser("{" + good);
+  const std::string path = WriteUser(good);
   kelappsupport::feature::ResetFeatureService();
   Set(other);
   {
@@ -234,7 +256,7 @@ TEST_F(FloorTest, LeavesNoOverrideOfAFileItCannotLoad) {
     EXPECT_THROW(FloorLoad(path), std::bad_alloc);
   }
   EXPECT_EQ(kelappsupport::feature::SnapshotOverrides().size(), 1u);
-  EXPECT_EQ(testsupport::FeatureOverrides("Other"), "5|-|-|-");
+  EXPECT_EQ(testsupport::FeatureOverrides("B"), "5|-|-|-");
 }
 
 TEST_F(FloorTest, AMissingOrEmptyFileSetsNothing) {
