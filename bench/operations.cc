@@ -6,6 +6,8 @@
 #include <boost/optional.hpp>
 
 #include "baselines.h"
+#include "floor_loader.h"
+#include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/filesupport/dir.h"
@@ -30,6 +32,8 @@ using kelabexperiment::UTF8String;
 const std::size_t kStoreSizes[] = {10, 1000, 10000};
 const std::size_t kHandlerBatch = 256;
 const std::size_t kInitializeExperiments = 1000;
+// Users whose state files the exported Initialize and the floor both load.
+const std::size_t kFloorSizes[] = {100, 10000};
 
 UTF8String Text(std::string_view text) { return kelcore::string::FromStd(text); }
 
@@ -199,6 +203,74 @@ class Initialize : public Operation {
   std::unique_ptr<ABExperimentManager> manager_;
 };
 
+// The state file of the user "bench-<count>" with `count` records, in the
+// documents folder `docs`.
+fs::path WriteUserState(const fs::path& docs, std::size_t count) {
+  return WriteState(docs / "Users" / ("bench-" + std::to_string(count)) / "ABExperiment", count);
+}
+
+void ExpectOverrides(std::size_t records, const char* after) {
+  if (kelappsupport::feature::SnapshotOverrides().size() != 4 * records) {
+    throw std::runtime_error(std::string(after) + " did not set the 4 overrides of each of the " +
+                             std::to_string(records) + " records");
+  }
+}
+
+// The exported Initialize of a user with stored records, as a host calls it
+// at sign-in, with nothing registered: then its work is the floor's. Between
+// runs the feature service starts empty, as for the floor, and the manager
+// holds an empty user's store, so that no run pays for dropping the last
+// run's store.
+class ExportedInitialize : public Operation {
+ public:
+  ExportedInitialize(const fs::path& scratch, std::size_t records) : records_(records) {
+    if (!kelabexperiment::GetRegisteredExperimentIdentifiers().empty()) {
+      throw std::runtime_error("initialize/" + std::to_string(records) +
+                               " must run before any experiment is registered");
+    }
+    WriteUserState(scratch / "docs", records);
+    kelcore::filesupport::Dir::SetUserDocsDir(
+        kelcore::string::UTF8to16(Text((scratch / "docs").u8string())));
+    Prepare();
+    Run();
+    ExpectOverrides(records_, "Initialize");
+  }
+  ~ExportedInitialize() override {
+    Prepare();
+    kelcore::filesupport::Dir::SetUserDocsDir(kelcore::UTF16String());
+  }
+  void Prepare() override {
+    kelabexperiment::Initialize(empty_, device_, storeType_, false);
+    kelappsupport::feature::ResetFeatureService();
+  }
+  void Run() override { kelabexperiment::Initialize(user_, device_, storeType_, false); }
+
+ private:
+  std::size_t records_;
+  const ImmutableString user_ = ImmutableString::Create(Text("bench-" + std::to_string(records_)));
+  const ImmutableString empty_ = ImmutableString::Create(Text("bench-empty"));
+  const ImmutableString device_ = ImmutableString::Create(Text("desktop"));
+  const ImmutableString storeType_ = ImmutableString::Create(Text("web"));
+};
+
+// The floor loader on the same user's file, into the same feature service,
+// emptied between runs the same way.
+class Floor : public Operation {
+ public:
+  Floor(const fs::path& scratch, std::size_t records)
+      : path_(WriteUserState(scratch / "docs", records).string()) {
+    Prepare();
+    Run();
+    ExpectOverrides(records, "The floor loader");
+  }
+  ~Floor() override { kelappsupport::feature::ResetFeatureService(); }
+  void Prepare() override { kelappsupport::feature::ResetFeatureService(); }
+  void Run() override { FloorLoad(path_); }
+
+ private:
+  std::string path_;
+};
+
 std::string Name(const char* operation, std::size_t size) {
   return std::string(operation) + "/" + std::to_string(size);
 }
@@ -207,6 +279,13 @@ std::string Name(const char* operation, std::size_t size) {
 
 std::vector<OperationSpec> AllOperations() {
   std::vector<OperationSpec> specs;
+  for (std::size_t n : kFloorSizes) {
+    specs.push_back({Name("initialize", n), [n](const fs::path& scratch) {
+                       return std::make_unique<ExportedInitialize>(scratch, n);
+                     }});
+    specs.push_back({Name("floor", n),
+                     [n](const fs::path& scratch) { return std::make_unique<Floor>(scratch, n); }});
+  }
   for (std::size_t registered : {std::size_t{10}, std::size_t{1000}}) {
     specs.push_back({Name("handler", registered), [registered](const fs::path&) {
                        return std::make_unique<Handler>(registered);

@@ -32,9 +32,10 @@ struct OperationSpec {
   std::function<std::unique_ptr<Operation>(const std::filesystem::path& scratch)> make;
 };
 
-// Every operation, in the order they must run: the handler benchmarks first,
-// since registered experiments can only be added to the process's registry
-// and they need exactly 10, then 1,000.
+// Every operation, in the order they must run: the exported Initialize and
+// the floor first, since registered experiments can only be added to the
+// process's registry and Initialize is to run with none, then the handler
+// benchmarks, which need exactly 10, then 1,000.
 std::vector<OperationSpec> AllOperations();
 
 }  // namespace kelab_bench

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace kelab_bench {
 namespace {
@@ -34,14 +35,25 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 std::string ReadAll(const std::string& path) {
+  std::string text;
+  if (!ReadIfPresent(path, text)) Fail("cannot open", path);
+  return text;
+}
+
+bool ReadIfPresent(const std::string& path, std::string& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return false;
   if (fd < 0) Fail("cannot open", path);
   struct stat st;
-  if (::fstat(fd, &st) != 0) Fail("cannot stat", path);
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    Fail("cannot stat", path);
+  }
   std::string text(static_cast<std::size_t>(st.st_size), '\0');
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ::close(fd);
       Fail("cannot read", path);
@@ -49,7 +61,8 @@ std::string ReadAll(const std::string& path) {
     done += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  return text;
+  out = std::move(text);
+  return true;
 }
 
 void ReplaceFile(const std::string& path, const std::string& text) {

@@ -1,12 +1,11 @@
 #include "stream_baselines.h"
 
-#include <cstdint>
-#include <limits>
 #include <stdexcept>
 
 #include <boost/json/basic_parser_impl.hpp>
 
 #include "posix_io.h"
+#include "sax_handler_base.h"
 
 namespace kelab_bench {
 namespace {
@@ -15,31 +14,7 @@ namespace bj = boost::json;
 using bj::string_view;
 using error_code = boost::system::error_code;
 
-// Accepts every callback; a handler refuses what it must not meet by
-// setting an error.
-struct Refusing {
-  static constexpr std::size_t max_object_size = std::numeric_limits<std::size_t>::max();
-  static constexpr std::size_t max_array_size = max_object_size;
-  static constexpr std::size_t max_key_size = max_object_size;
-  static constexpr std::size_t max_string_size = max_object_size;
-
-  static bool Refuse(error_code& ec) {
-    ec = bj::error::syntax;
-    return false;
-  }
-  bool on_document_begin(error_code&) { return true; }
-  bool on_document_end(error_code&) { return true; }
-  bool on_array_begin(error_code& ec) { return Refuse(ec); }
-  bool on_array_end(std::size_t, error_code& ec) { return Refuse(ec); }
-  bool on_number_part(string_view, error_code& ec) { return Refuse(ec); }
-  bool on_int64(std::int64_t, string_view, error_code& ec) { return Refuse(ec); }
-  bool on_uint64(std::uint64_t, string_view, error_code& ec) { return Refuse(ec); }
-  bool on_double(double, string_view, error_code& ec) { return Refuse(ec); }
-  bool on_bool(bool, error_code& ec) { return Refuse(ec); }
-  bool on_null(error_code& ec) { return Refuse(ec); }
-  bool on_comment_part(string_view, error_code&) { return true; }
-  bool on_comment(string_view, error_code&) { return true; }
-};
+using Refusing = RefusingHandler;
 
 // One record text: a flat object of the four text members.
 struct RecordHandler : Refusing {

@@ -1,13 +1,10 @@
 #include "kelcore/utility/ref_counted_object.h"
 
-#include <algorithm>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <boost/intrusive_ptr.hpp>
-
-#include "kelcore/allocator/memory_recycler.h"
 
 namespace kelcore::utility {
 namespace {
@@ -62,50 +59,6 @@ TEST(RefCountedObjectTest, AnImmortalObjectOutlivesItsReferences) {
     EXPECT_EQ(destroyed, 0);
   }
   EXPECT_EQ(destroyed, 1);  // its own scope ended
-}
-
-using allocator::MemoryRecycler;
-
-void ExpectLive(const MemoryRecycler::Stats& before, std::uint64_t blocks, std::uint64_t bytes) {
-  const MemoryRecycler::Stats now = MemoryRecycler::GetStats();
-  EXPECT_EQ(now.liveBlocks, before.liveBlocks + blocks);
-  EXPECT_EQ(now.liveBytes, before.liveBytes + bytes);
-}
-
-// Nothing else allocates through the recycler while a test runs alone.
-TEST(MemoryRecyclerTest, CountsLiveBlocksBytesAndTheirPeak) {
-  const MemoryRecycler::Stats before = MemoryRecycler::GetStats();
-  MemoryRecycler::ResetPeak();
-  void* block = MemoryRecycler::Allocate(100);
-  void* empty = MemoryRecycler::Allocate(0);  // a block of its own all the same
-  ASSERT_NE(empty, nullptr);
-  EXPECT_NE(empty, block);
-  std::fill_n(static_cast<unsigned char*>(block), 100, 0xAB);
-  ExpectLive(before, 2, 100);
-  MemoryRecycler::Recycle(block, 100);
-  MemoryRecycler::Recycle(empty, 0);
-  MemoryRecycler::Recycle(nullptr, 50);
-  ExpectLive(before, 0, 0);
-  EXPECT_EQ(MemoryRecycler::GetStats().peakBytes, before.liveBytes + 100);
-  MemoryRecycler::ResetPeak();
-  EXPECT_EQ(MemoryRecycler::GetStats().peakBytes, before.liveBytes);
-}
-
-// Each thread counts on its own and the counts are summed when read: blocks
-// freed by another thread than the one that allocated them, and the counts of
-// threads that have ended (whose counters the next thread takes over), must
-// still add up.
-TEST(MemoryRecyclerTest, CountsAddUpAcrossThreadsThatEnd) {
-  const MemoryRecycler::Stats before = MemoryRecycler::GetStats();
-  std::vector<void*> blocks;
-  for (int round = 0; round < 3; ++round) {
-    std::thread([&] {
-      for (int i = 0; i < 10; ++i) blocks.push_back(MemoryRecycler::Allocate(64));
-    }).join();
-  }
-  ExpectLive(before, 30, 30 * 64);
-  for (void* block : blocks) MemoryRecycler::Recycle(block, 64);
-  ExpectLive(before, 0, 0);
 }
 
 }  // namespace
