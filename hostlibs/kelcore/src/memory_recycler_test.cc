@@ -46,9 +46,26 @@ void Give(void* block) noexcept {
 
 }  // namespace
 
+// Every form but the aligned ones, which pair among themselves: a sanitizer
+// would otherwise see its own new freed here.
 void* operator new(std::size_t bytes) { return Take(bytes); }
+void* operator new[](std::size_t bytes) { return Take(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+  try {
+    return Take(bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t& nothrow) noexcept {
+  return operator new(bytes, nothrow);
+}
 void operator delete(void* block) noexcept { Give(block); }
+void operator delete[](void* block) noexcept { Give(block); }
 void operator delete(void* block, std::size_t) noexcept { Give(block); }
+void operator delete[](void* block, std::size_t) noexcept { Give(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Give(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Give(block); }
 
 namespace kelcore::allocator {
 namespace {
