@@ -148,6 +148,8 @@ TEST(JsonTextReaderTest, SaysWhereAndWhyATextIsRefused) {
       {"{\"a\":\"\\ud800x\"}", {6, "a \\u escape of half a surrogate pair"}},
       {"{\"a\":\"\\ud800\\u0041\"}", {6, "a \\u escape of half a surrogate pair"}},
       {"{\"a\":\"\xC0\x80\"}", {6, "bytes that are not UTF-8"}},
+      {"{\"a\":\"\x80\"}", {6, "bytes that are not UTF-8"}},
+      {"{\"a\":\"0123456789abcdef\x80\"}", {22, "bytes that are not UTF-8"}},
       {"{\"a\":\"\xED\xA0\x80\"}", {6, "bytes that are not UTF-8"}},
       {"{\"a\":\"\xF4\x90\x80\x80\"}", {6, "bytes that are not UTF-8"}},
       {"{\"a\":\"\xE2\x82\"}", {6, "bytes that are not UTF-8"}},
