@@ -49,6 +49,15 @@ void AppendUnescaped(JsonRawString string, Text& out) {
   out.resize(at + Unescape(string, reinterpret_cast<char*>(&out[0]) + at));
 }
 
+// The content of `string` as a new text, a std::string or a UTF8String.
+template <typename Text>
+Text Unescaped(JsonRawString string) {
+  if (!string.escaped) return Text(string.raw.begin(), string.raw.end());
+  Text out;
+  AppendUnescaped(string, out);
+  return out;
+}
+
 // One member of an object, as JsonObjectReader gives it. The views are valid
 // until the reader's next call and while its text lives.
 struct JsonMember {

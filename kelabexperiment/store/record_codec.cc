@@ -32,32 +32,24 @@ Field FieldOf(std::string_view name) {
   return Field::kNone;
 }
 
-// The text of a checked JSON string.
-UTF8String Unescaped(JsonRawString text) {
-  if (!text.escaped) return kelcore::string::FromStd(text.raw);
-  UTF8String out;
-  AppendUnescaped(text, out);
-  return out;
-}
-
 // Sets `field` from a member's string value.
 void Assign(VariationRecord& record, Field field, JsonRawString text) {
   switch (field) {
     case Field::kVariation:
       if (text.escaped) {
-        record.variation = VariationKindFromText(Unescaped(text));
+        record.variation = VariationKindFromText(Unescaped<UTF8String>(text));
       } else {
         record.variation = VariationKindFromText(text.raw);
       }
       break;
     case Field::kChallengerType:
-      record.challengerType.emplace(Unescaped(text));
+      record.challengerType.emplace(Unescaped<UTF8String>(text));
       break;
     case Field::kVariationId:
-      record.variationId.emplace(Unescaped(text));
+      record.variationId.emplace(Unescaped<UTF8String>(text));
       break;
     case Field::kCampaignId:
-      record.campaignId.emplace(Unescaped(text));
+      record.campaignId.emplace(Unescaped<UTF8String>(text));
       break;
     case Field::kNone:
       break;

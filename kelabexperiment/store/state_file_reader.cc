@@ -25,13 +25,6 @@ std::string ForMessage(const UTF8String& text) {
   return PrintableForMessage(kelcore::string::View(text));
 }
 
-UTF8String Unescaped(JsonRawString text) {
-  if (!text.escaped) return kelcore::string::FromStd(text.raw);
-  UTF8String out;
-  AppendUnescaped(text, out);
-  return out;
-}
-
 // How many '","' separators `text` has: between two members of a compact
 // text of string-valued members, and nowhere else unescaped. Plus one, the
 // member count; white space between members makes it count short, so it is
@@ -71,7 +64,7 @@ class RecordCollector {
       throw StateFileLimitError("state file '" + ForMessage(path_) + "' has more than " +
                                 std::to_string(kMaxStateFileRecords) + " records, the limit");
     }
-    UTF8String id = Unescaped(member.name);
+    UTF8String id = Unescaped<UTF8String>(member.name);
     if (!failures_.empty()) failures_.erase(id);
     if (member.kind != nullptr) {
       failures_[std::move(id)] = {member.valueOffset, std::string("the value is ") + member.kind +
