@@ -10,8 +10,10 @@ void* MemoryRecycler::Allocate(std::size_t bytes, std::uint64_t /*reserved*/) {
   return ::operator new(bytes);
 }
 
-void MemoryRecycler::Recycle(void* block, std::size_t bytes) noexcept {
-  ::operator delete(block, bytes);
+// The size is part of the contract for recyclers that keep pools; the heap
+// does not need it.
+void MemoryRecycler::Recycle(void* block, std::size_t /*bytes*/) noexcept {
+  ::operator delete(block);
 }
 
 }  // namespace kelcore::allocator
