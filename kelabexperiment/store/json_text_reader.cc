@@ -16,30 +16,32 @@
 namespace kelabexperiment {
 namespace {
 
-// The first byte at or after `p` that ends a run of plain string bytes: a
-// byte below 0x20, a quote, a backslash, or a byte above 0x7F (UTF-8 to
-// check); `end` when there is none. Sixteen bytes at a time where SSE2 is
-// there (every x86-64), else eight.
+bool IsSpecial(unsigned char c) noexcept { return c < 0x20 || c == '"' || c == '\\' || c >= 0x80; }
+
+#if defined(__SSE2__)
+// A bit per byte of `v` that ends a run of plain string bytes: a byte below
+// 0x20, a quote, a backslash, or a byte above 0x7F (UTF-8 to check).
+int SpecialMask(__m128i v) noexcept {
+  const __m128i special = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+      // Signed: a byte above 0x7F is below 0x20 too.
+      _mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
+  return _mm_movemask_epi8(special);
+}
+#endif
+
+// The first special byte (see IsSpecial) at or after `p`; `end` when there
+// is none. Sixteen bytes at a time where SSE2 is there (every x86-64).
 const char* FirstSpecial(const char* p, const char* end) noexcept {
 #if defined(__SSE2__)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i space = _mm_set1_epi8(0x20);
   for (; end - p >= 16; p += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    // Signed: a byte above 0x7F is below 0x20 too.
-    const __m128i special =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                     _mm_cmplt_epi8(v, space));
-    if (const int mask = _mm_movemask_epi8(special); mask != 0)
+    if (const int mask = SpecialMask(v); mask != 0)
       return p + __builtin_ctz(static_cast<unsigned>(mask));
   }
 #endif
-  for (; p != end; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c < 0x20 || c == '"' || c == '\\' || c >= 0x80) return p;
-  }
-  return end;
+  while (p != end && !IsSpecial(static_cast<unsigned char>(*p))) ++p;
+  return p;
 }
 
 // Copies the bytes from `p` up to the first backslash (or `end`) to `w`;
@@ -102,6 +104,38 @@ char* EncodeUtf8(unsigned code, char* w) noexcept {
 bool IsHighSurrogate(unsigned u) noexcept { return u >= 0xD800 && u < 0xDC00; }
 bool IsLowSurrogate(unsigned u) noexcept { return u >= 0xDC00 && u < 0xE000; }
 
+// The byte each escape "\<kind>" stands for, by kind, for every escape but
+// \u; 0 for 'u' and for a kind JSON does not have. A table: one lookup for
+// each escape, which a record's text is full of.
+struct SimpleEscapes {
+  char byKind[256] = {};
+  constexpr SimpleEscapes() {
+    byKind['"'] = '"';
+    byKind['\\'] = '\\';
+    byKind['/'] = '/';
+    byKind['b'] = '\b';
+    byKind['f'] = '\f';
+    byKind['n'] = '\n';
+    byKind['r'] = '\r';
+    byKind['t'] = '\t';
+  }
+};
+constexpr SimpleEscapes kSimpleEscapes;
+
+char SimpleEscape(char kind) noexcept {
+  return kSimpleEscapes.byKind[static_cast<unsigned char>(kind)];
+}
+
+// Writes the UTF-8 of the \u escape at `p` (a valid one: a high surrogate
+// has its low one after it) at `w`; returns where the escape ends and where
+// the writing stopped.
+std::pair<const char*, char*> DecodeUnicodeEscape(const char* p, char* w) noexcept {
+  unsigned code = Hex4(p + 2);
+  if (!IsHighSurrogate(code)) return {p + 6, EncodeUtf8(code, w)};
+  code = 0x10000 + ((code - 0xD800) << 10) + (Hex4(p + 8) - 0xDC00);
+  return {p + 12, EncodeUtf8(code, w)};
+}
+
 }  // namespace
 
 std::size_t Unescape(JsonRawString string, char* out) noexcept {
@@ -115,36 +149,11 @@ std::size_t Unescape(JsonRawString string, char* out) noexcept {
   while (p != end) {
     std::tie(p, w) = CopyToBackslash(p, end, w);
     if (p == end) break;
-    const char c = p[1];
-    p += 2;
-    switch (c) {
-      case 'b':
-        *w++ = '\b';
-        break;
-      case 'f':
-        *w++ = '\f';
-        break;
-      case 'n':
-        *w++ = '\n';
-        break;
-      case 'r':
-        *w++ = '\r';
-        break;
-      case 't':
-        *w++ = '\t';
-        break;
-      case 'u': {
-        unsigned code = Hex4(p);
-        p += 4;
-        if (IsHighSurrogate(code)) {
-          code = 0x10000 + ((code - 0xD800) << 10) + (Hex4(p + 2) - 0xDC00);
-          p += 6;
-        }
-        w = EncodeUtf8(code, w);
-        break;
-      }
-      default:  // '"', '\\' and '/' stand for themselves
-        *w++ = c;
+    if (const char simple = SimpleEscape(p[1]); simple != 0) {
+      *w++ = simple;
+      p += 2;
+    } else {
+      std::tie(p, w) = DecodeUnicodeEscape(p, w);
     }
   }
   return static_cast<std::size_t>(w - out);
@@ -186,13 +195,14 @@ bool NumberFitsADouble(std::string_view text) noexcept {
 }
 
 JsonObjectReader::JsonObjectReader(std::string_view window, std::uint64_t base, bool last,
-                                   Step step)
+                                   Step step, JsonContentBuffer* content)
     : begin_(window.data()),
       end_(window.data() + window.size()),
       p_(window.data()),
       base_(base),
       last_(last),
       step_(step),
+      content_(content),
       resumeStep_(step) {}
 
 void JsonObjectReader::Fail(const char* at, const std::string& reason) const {
@@ -206,49 +216,73 @@ void JsonObjectReader::Ended() const {
   Fail(end_, "the document ends before it is complete");
 }
 
-void JsonObjectReader::SkipSpace() {
+void JsonObjectReader::SkipSpaceAfter() noexcept {
   while (p_ != end_ && IsSpace(*p_)) ++p_;
 }
 
-char JsonObjectReader::Peek() {
-  if (p_ == end_) Ended();
-  return *p_;
+void JsonObjectReader::FailExpecting(char c) const {
+  Fail(p_, std::string("expected '") + c + "'");
 }
 
-void JsonObjectReader::Expect(char c) {
-  if (Peek() != c) Fail(p_, std::string("expected '") + c + "'");
-  ++p_;
-}
-
-JsonRawString JsonObjectReader::ReadString() {
+template <bool kDecode>
+JsonRawString JsonObjectReader::ReadString(std::string_view* content) {
   const char* const open = p_;  // at the quote
   const char* p = open + 1;
   bool escaped = false;
+  // With kDecode, the content is written at `w`, with room before `wEnd` for
+  // a block of sixteen bytes or an escape's UTF-8, and given in `content`.
+  char* w = nullptr;
+  char* wEnd = nullptr;
+  constexpr std::ptrdiff_t kRoom = 16 + 4;
+  const auto makeRoom = [&] {
+    const auto at = static_cast<std::size_t>(w - content_->data());
+    content_->resize(std::max(2 * content_->size(), at + 256));
+    w = content_->data() + at;
+    wEnd = content_->data() + content_->size();
+  };
+  if constexpr (kDecode) {
+    w = content_->data();
+    wEnd = w + content_->size();
+  }
   for (;;) {
-    p = FirstSpecial(p, end_);
+    if constexpr (kDecode) {
+      // Sixteen bytes are written at a time; those past the run are written
+      // over next, or lie past the content.
+      if (wEnd - w < kRoom) makeRoom();
+#if defined(__SSE2__)
+      if (end_ - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
+        const int mask = SpecialMask(v);
+        if (mask == 0) {
+          p += 16;
+          w += 16;
+          continue;
+        }
+        const int n = __builtin_ctz(static_cast<unsigned>(mask));
+        p += n;
+        w += n;
+      } else
+#endif
+      {
+        // Fewer than sixteen bytes left in the window: fewer than the room.
+        while (p != end_ && !IsSpecial(static_cast<unsigned char>(*p))) *w++ = *p++;
+      }
+    } else {
+      p = FirstSpecial(p, end_);
+    }
     if (p == end_) Ended();
     const auto c = static_cast<unsigned char>(*p);
     if (c == '"') break;
     if (c == '\\') {
       escaped = true;
       if (end_ - p < 2) Ended();
-      const char kind = p[1];
-      switch (kind) {
-        case '"':
-        case '\\':
-        case '/':
-        case 'b':
-        case 'f':
-        case 'n':
-        case 'r':
-        case 't':
-          p += 2;
-          continue;
-        case 'u':
-          break;
-        default:
-          Fail(p, "an escape that JSON does not have");
+      if (const char simple = SimpleEscape(p[1]); simple != 0) {
+        if constexpr (kDecode) *w++ = simple;
+        p += 2;
+        continue;
       }
+      if (p[1] != 'u') Fail(p, "an escape that JSON does not have");
       // \uXXXX, a high surrogate only with its low one after it.
       const auto hex4At = [&](const char* at) {
         for (int i = 0; i < 4; ++i) {
@@ -259,30 +293,35 @@ JsonRawString JsonObjectReader::ReadString() {
       };
       const unsigned code = hex4At(p + 2);
       if (IsLowSurrogate(code)) Fail(p, "a \\u escape of half a surrogate pair");
-      if (!IsHighSurrogate(code)) {
-        p += 6;
-        continue;
+      if (IsHighSurrogate(code)) {
+        for (int i = 6; i < 8; ++i) {
+          if (p + i == end_) Ended();
+          if (p[i] != "\\u"[i - 6]) Fail(p, "a \\u escape of half a surrogate pair");
+        }
+        if (!IsLowSurrogate(hex4At(p + 8))) Fail(p, "a \\u escape of half a surrogate pair");
       }
-      for (int i = 6; i < 8; ++i) {
-        if (p + i == end_) Ended();
-        if (p[i] != "\\u"[i - 6]) Fail(p, "a \\u escape of half a surrogate pair");
+      if constexpr (kDecode) {
+        std::tie(p, w) = DecodeUnicodeEscape(p, w);
+      } else {
+        p += IsHighSurrogate(code) ? 12 : 6;
       }
-      if (!IsLowSurrogate(hex4At(p + 8))) Fail(p, "a \\u escape of half a surrogate pair");
-      p += 12;
       continue;
     }
     if (c < 0x20) Fail(p, "a control character inside a string; it must be escaped");
-    if (c < 0x80) {
-      ++p;
-      continue;
-    }
     const int length = Utf8SequenceLength(reinterpret_cast<const unsigned char*>(p),
                                           reinterpret_cast<const unsigned char*>(end_));
     if (length == kUtf8CutShort) Ended();
     if (length == 0) Fail(p, "bytes that are not UTF-8");
+    if constexpr (kDecode) {
+      std::memcpy(w, p, static_cast<std::size_t>(length));
+      w += length;
+    }
     p += length;
   }
   p_ = p + 1;
+  if constexpr (kDecode) {
+    *content = std::string_view(content_->data(), static_cast<std::size_t>(w - content_->data()));
+  }
   return JsonRawString{std::string_view(open + 1, static_cast<std::size_t>(p - open - 1)), escaped};
 }
 
@@ -342,12 +381,12 @@ void JsonObjectReader::SkipContainer(std::size_t depth) {
   for (;;) {
     if (close == '}') {
       if (Peek() != '"') Fail(p_, "expected a member name");
-      ReadString();
+      ReadString<false>();
       SkipSpace();
       Expect(':');
       SkipSpace();
     }
-    ReadValue(depth + 1, nullptr);
+    SkipValue(depth + 1);
     SkipSpace();
     const char c = Peek();
     ++p_;
@@ -357,13 +396,11 @@ void JsonObjectReader::SkipContainer(std::size_t depth) {
   }
 }
 
-const char* JsonObjectReader::ReadValue(std::size_t depth, JsonRawString* text) {
+const char* JsonObjectReader::SkipValue(std::size_t depth) {
   switch (Peek()) {
-    case '"': {
-      const JsonRawString string = ReadString();
-      if (text != nullptr) *text = string;
-      return nullptr;
-    }
+    case '"':
+      ReadString<false>();
+      return "a string";
     case '{':
       SkipContainer(depth);
       return "an object";
@@ -420,12 +457,17 @@ bool JsonObjectReader::Next(JsonMember& member) {
     return Next(member);
   }
   if (*p_ != '"') Fail(p_, "expected a member name");
-  member.name = ReadString();
+  member.name = ReadString<false>();
   SkipSpace();
   Expect(':');
   SkipSpace();
   member.valueOffset = OffsetOf(p_);
-  member.kind = ReadValue(2, &member.text);
+  if (Peek() == '"') {
+    member.text = content_ != nullptr ? ReadString<true>(&member.content) : ReadString<false>();
+    member.kind = nullptr;
+  } else {
+    member.kind = SkipValue(2);
+  }
   step_ = Step::kNext;
   return true;
 }

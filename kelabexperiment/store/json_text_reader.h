@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/kelcore.h"
+
 namespace kelabexperiment {
 
 // A text that is not the JSON its reader expects: the byte where the problem
@@ -52,17 +54,28 @@ void AppendUnescaped(JsonRawString string, Text& out) {
 // The content of `string` as a new text, a std::string or a UTF8String.
 template <typename Text>
 Text Unescaped(JsonRawString string) {
-  if (!string.escaped) return Text(string.raw.begin(), string.raw.end());
+  // By pointer, so that the bytes are copied as a block whatever the text's
+  // character type.
+  using Char = typename Text::value_type;
+  if (!string.escaped)
+    return Text(reinterpret_cast<const Char*>(string.raw.data()), string.raw.size());
   Text out;
   AppendUnescaped(string, out);
   return out;
 }
+
+// Where a reader writes the content of the string values it reads, when
+// given one: grown as needed and never shrunk; its size is its room, not
+// the content's length.
+using JsonContentBuffer = std::basic_string<char, std::char_traits<char>, STLAllocator<char>>;
 
 // One member of an object, as JsonObjectReader gives it. The views are valid
 // until the reader's next call and while its text lives.
 struct JsonMember {
   JsonRawString name;
   JsonRawString text;             // the value, when it is a string
+  std::string_view content;       // its content, escapes resolved, from a reader given a
+                                  // JsonContentBuffer
   const char* kind = nullptr;     // null for a string; else "a number", "an object", "an array",
                                   // "a boolean" or "null"
   std::uint64_t valueOffset = 0;  // where the value starts, counted from the text's start
@@ -88,9 +101,12 @@ class JsonObjectReader {
 
   // Reads `window`: the bytes of the text from byte `base` on, the end of the
   // text when `last`, else JsonWindowEnd is thrown for bytes past it. `step`
-  // says where the reader stands at the window's start.
+  // says where the reader stands at the window's start. With `content`, each
+  // string value is also written there, escapes resolved, as it is read: one
+  // pass instead of a second one over the value. The buffer must outlive
+  // the reader's use.
   explicit JsonObjectReader(std::string_view window, std::uint64_t base = 0, bool last = true,
-                            Step step = Step::kOpen);
+                            Step step = Step::kOpen, JsonContentBuffer* content = nullptr);
 
   // Reads the next member into `member`, opening the object first; false at
   // the closing brace, after checking that only white space follows.
@@ -104,11 +120,26 @@ class JsonObjectReader {
  private:
   [[noreturn]] void Fail(const char* at, const std::string& reason) const;
   [[noreturn]] void Ended() const;
-  void SkipSpace();
-  char Peek();
-  void Expect(char c);
-  JsonRawString ReadString();
-  const char* ReadValue(std::size_t depth, JsonRawString* text);
+  [[noreturn]] void FailExpecting(char c) const;
+  // Inline: called for every member, and most often with nothing to do.
+  void SkipSpace() noexcept {
+    // A byte above ' ' is no white space.
+    if (p_ != end_ && static_cast<unsigned char>(*p_) <= ' ') SkipSpaceAfter();
+  }
+  void SkipSpaceAfter() noexcept;
+  char Peek() {
+    if (p_ == end_) Ended();
+    return *p_;
+  }
+  void Expect(char c) {
+    if (Peek() != c) FailExpecting(c);
+    ++p_;
+  }
+  template <bool kDecode>
+  JsonRawString ReadString(std::string_view* content = nullptr);
+  // Reads past a value at `depth` and says what it was ("a string", "an
+  // object", ...).
+  const char* SkipValue(std::size_t depth);
   void SkipContainer(std::size_t depth);
   void SkipLiteral(std::string_view literal);
   void SkipNumber();
@@ -122,6 +153,7 @@ class JsonObjectReader {
   const std::uint64_t base_;
   const bool last_;
   Step step_;
+  JsonContentBuffer* const content_;
   std::size_t resumeAt_ = 0;
   Step resumeStep_;
 };

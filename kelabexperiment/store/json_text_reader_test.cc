@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,8 +17,10 @@ namespace {
 using Members = std::vector<std::pair<std::string, std::string>>;
 
 // Appends what `reader` reads to `members`, name and value ("<kind>" for a
-// value that is not a string); throws what the reader throws.
-void ReadInto(JsonObjectReader& reader, Members& members) {
+// value that is not a string); throws what the reader throws. A reader
+// given a content buffer must give each string value's content as the
+// value's escapes resolved apart make it.
+void ReadInto(JsonObjectReader& reader, Members& members, bool decoding) {
   JsonMember member;
   while (reader.Next(member)) {
     std::string name;
@@ -27,16 +30,46 @@ void ReadInto(JsonObjectReader& reader, Members& members) {
       value = std::string("<") + member.kind + ">";
     } else {
       AppendUnescaped(member.text, value);
+      if (decoding) {
+        EXPECT_EQ(member.content, value) << name;
+      }
     }
     members.emplace_back(name, value);
   }
 }
 
-Members Read(std::string_view text) {
+// What `text` reads as, or the error it is refused with, by a reader with or
+// without a content buffer.
+std::variant<Members, JsonTextError> Outcome(std::string_view text, bool decoding) {
   Members members;
-  JsonObjectReader reader(text);
-  ReadInto(reader, members);
+  JsonContentBuffer content;
+  JsonObjectReader reader(text, 0, true, JsonObjectReader::Step::kOpen,
+                          decoding ? &content : nullptr);
+  try {
+    ReadInto(reader, members, decoding);
+  } catch (const JsonTextError& e) {
+    return e;
+  }
   return members;
+}
+
+// The members of `text`; throws the reader's JsonTextError. Read with and
+// without a content buffer, which must give the same.
+Members Read(std::string_view text) {
+  const auto plain = Outcome(text, false);
+  const auto decoded = Outcome(text, true);
+  EXPECT_EQ(plain.index(), decoded.index()) << text;
+  if (const auto* error = std::get_if<JsonTextError>(&plain)) {
+    if (const auto* other = std::get_if<JsonTextError>(&decoded)) {
+      EXPECT_EQ(other->Offset(), error->Offset()) << text;
+      EXPECT_EQ(other->Reason(), error->Reason()) << text;
+    }
+    throw *error;
+  }
+  if (const auto* other = std::get_if<Members>(&decoded)) {
+    EXPECT_EQ(*other, std::get<Members>(plain)) << text;
+  }
+  return std::get<Members>(plain);
 }
 
 // Every document of the third-party suite, as the value of a member: y_ ones
@@ -197,6 +230,19 @@ TEST(JsonTextReaderTest, GivesMembersInTheirOrderWithEscapesResolved) {
   };
   EXPECT_EQ(Read(text), expected);
   EXPECT_TRUE(Read("{}").empty());
+  // Long values, whose content outgrows the buffer while it is written,
+  // with escapes and UTF-8 at every distance from a sixteen-byte block.
+  std::string longValues;
+  std::string expectedLong;
+  for (int gap = 0; gap < 40; ++gap) {
+    const std::string run(static_cast<std::size_t>(gap), 'x');
+    longValues += run + "\\\"\\u00e9" + run + "\xE2\x82\xAC\\ud83d\\ude00" + run + "\\n";
+    expectedLong += run + "\"\xC3\xA9" + run + "\xE2\x82\xAC\xF0\x9F\x98\x80" + run + "\n";
+  }
+  const Members longMembers = Read("{\"a\":\"" + longValues + "\",\"b\":\"" + longValues + "\"}");
+  ASSERT_EQ(longMembers.size(), 2u);
+  EXPECT_EQ(longMembers[0].second, expectedLong);
+  EXPECT_EQ(longMembers[1].second, expectedLong);
 
   // Where each value starts, and whether its string holds an escape.
   JsonObjectReader reader(R"({"a":"x","b" : "\n", "c":[1]})");
@@ -222,13 +268,16 @@ TEST(JsonTextReaderTest, AWindowThatEndsAnywhereIsTakenUpWhereItStopped) {
   const auto whole = Read(text);
   for (std::size_t cut = 0; cut <= text.size(); ++cut) {
     Members members;
+    JsonContentBuffer content;
     std::uint64_t from = 0;
     auto step = JsonObjectReader::Step::kOpen;
     for (bool last : {false, true}) {
       const std::size_t end = last ? text.size() : cut;
-      JsonObjectReader reader(std::string_view(text).substr(from, end - from), from, last, step);
+      // Content is written as windows are read, and begun again in the next.
+      JsonObjectReader reader(std::string_view(text).substr(from, end - from), from, last, step,
+                              &content);
       try {
-        ReadInto(reader, members);
+        ReadInto(reader, members, true);
         EXPECT_TRUE(last) << cut << ": ended without its last window";
         break;
       } catch (const JsonWindowEnd&) {

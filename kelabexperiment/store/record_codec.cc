@@ -21,8 +21,8 @@ enum class Field { kVariation, kChallengerType, kVariationId, kCampaignId, kNone
 // The record field a member name stands for: the written spelling first, as
 // nearly every name is, then any letter case.
 Field FieldOf(std::string_view name) {
-  const UTF8String* const names[] = {&kVariationMember, &kChallengerTypeMember, &kVariationIdMember,
-                                     &kCampaignIdMember};
+  static const UTF8String* const names[] = {&kVariationMember, &kChallengerTypeMember,
+                                            &kVariationIdMember, &kCampaignIdMember};
   for (std::size_t i = 0; i < 4; ++i) {
     if (name == kelcore::string::View(*names[i])) return static_cast<Field>(i);
   }
@@ -58,7 +58,7 @@ void Assign(VariationRecord& record, Field field, JsonRawString text) {
 
 }  // namespace
 
-VariationRecord ReadStoredRecord(std::string_view recordText) {
+void ReadStoredRecord(std::string_view recordText, VariationRecord& record) {
   // Per field, the member that sets it: of names that match it in any letter
   // case the greatest in byte order, and of equal names the last, as a walk
   // of the object in byte order of name would leave it.
@@ -114,16 +114,16 @@ VariationRecord ReadStoredRecord(std::string_view recordText) {
     throw RecordError("record member \"" + PrintableForMessage(first.first) + "\" is " +
                       first.second + "; expected a string");
   }
-  VariationRecord record;
-  record.challengerType = kNoneText;
   for (std::size_t i = 0; i < 4; ++i) {
     if (winners[i].set) Assign(record, static_cast<Field>(i), winners[i].text);
   }
-  return record;
+  if (!record.challengerType) record.challengerType = kNoneText;
 }
 
 VariationRecord ParseStoredRecord(const UTF8String& recordText) {
-  return ReadStoredRecord(kelcore::string::View(recordText));
+  VariationRecord record;
+  ReadStoredRecord(kelcore::string::View(recordText), record);
+  return record;
 }
 
 UTF8String SerializeRecord(const VariationRecord& record) {

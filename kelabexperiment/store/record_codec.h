@@ -29,8 +29,11 @@ class RecordError : public boost::bad_any_cast {
 // a JSON object or a member's value is not text.
 VariationRecord ParseStoredRecord(const UTF8String& recordText);
 
-// ParseStoredRecord of a record's text wherever it lies.
-VariationRecord ReadStoredRecord(std::string_view recordText);
+// ParseStoredRecord of a record's text wherever it lies, into `record`, a
+// record as VariationRecord() makes it, so that a caller building many can
+// build each where it is kept. On RecordError `record` is left in some valid
+// state.
+void ReadStoredRecord(std::string_view recordText, VariationRecord& record);
 
 // The stored text of a record: all four members, absent fields as empty
 // texts.

@@ -71,23 +71,23 @@ class RecordCollector {
                                                           "; expected a string holding the record"};
       return;
     }
-    std::string_view recordText = member.text.raw;
-    if (member.text.escaped) {
-      // Grown, never shrunk or cleared: the buffer is written, not filled.
-      if (recordText_.size() < recordText.size()) recordText_.resize(recordText.size());
-      recordText = std::string_view(recordText_.data(), Unescape(member.text, recordText_.data()));
-    }
-    VariationRecord record;
+    const std::string_view recordText = member.content;
+    const bool ascending = records_.empty() ||
+                           kelcore::string::View(records_.back().first) < kelcore::string::View(id);
+    // Read where it is kept; a record that fails is taken back.
+    records_.emplace_back(std::move(id), VariationRecord());
     try {
-      record = ReadStoredRecord(recordText);
+      ReadStoredRecord(recordText, records_.back().second);
     } catch (const RecordError& e) {
-      failures_[std::move(id)] = {member.valueOffset, e.Reason()};
+      failures_[std::move(records_.back().first)] = {member.valueOffset, e.Reason()};
+      records_.pop_back();
       return;
     }
-    ascending_ = ascending_ && (records_.empty() || kelcore::string::View(records_.back().first) <
-                                                        kelcore::string::View(id));
-    records_.emplace_back(std::move(id), std::move(record));
+    ascending_ = ascending_ && ascending;
   }
+
+  // Where the reader writes each record's text.
+  JsonContentBuffer* RecordTextBuffer() { return &recordText_; }
 
   RecordMap Finish() {
     if (!failures_.empty()) {
@@ -123,7 +123,7 @@ class RecordCollector {
   std::map<UTF8String, Failure, std::less<UTF8String>,
            STLAllocator<std::pair<const UTF8String, Failure>>>
       failures_;
-  Bytes recordText_;  // reused: a record's text, its escapes resolved
+  JsonContentBuffer recordText_;  // each record's text, its escapes resolved
   std::size_t members_ = 0;
   bool ascending_ = true;
 };
@@ -132,17 +132,48 @@ StateFileError WholeFileError(const UTF8String& path, const JsonTextError& e) {
   return StateFileError(ForMessage(path), "", e.Reason(), e.Offset());
 }
 
-// The bytes of a state file, in the pieces it was read in.
+// One piece of a state file, read behind room for the end of the member the
+// piece before it cut, so that the two make one window without copying the
+// piece. Its bytes are never initialized before the read fills them.
+class Piece {
+ public:
+  explicit Piece(std::size_t size)
+      : size_(size), block_(STLAllocator<char>().allocate(kStateFilePieceRoom + size)) {}
+  Piece(Piece&& other) noexcept
+      : size_(other.size_), block_(std::exchange(other.block_, nullptr)) {}
+  Piece& operator=(Piece&&) = delete;
+  ~Piece() { Release(); }
+
+  char* Data() const noexcept { return block_ + kStateFilePieceRoom; }
+  std::string_view View() const noexcept { return std::string_view(Data(), size_); }
+  // The window of `tail` (at most kStateFilePieceRoom bytes), copied right
+  // before the piece's bytes, and the piece.
+  std::string_view Behind(std::string_view tail) const noexcept {
+    char* const at = Data() - tail.size();
+    std::memmove(at, tail.data(), tail.size());
+    return std::string_view(at, tail.size() + size_);
+  }
+  void Release() noexcept {
+    if (block_ != nullptr) STLAllocator<char>().deallocate(block_, kStateFilePieceRoom + size_);
+    block_ = nullptr;
+  }
+
+ private:
+  std::size_t size_;
+  char* block_;
+};
+
+// The bytes of a state file, in the pieces it was read in, given to the
+// reader as windows: a piece, behind the end of the last window that the
+// reader could not finish.
 class Pieces {
  public:
-  static constexpr std::size_t kPieceBytes = std::size_t{64} << 10;
-
   Pieces(platform::ReadableFile& in, std::uint64_t size) {
-    pieces_.reserve(static_cast<std::size_t>(size / kPieceBytes + 1));
+    pieces_.reserve(static_cast<std::size_t>(size / kStateFilePieceBytes + 1));
     for (std::uint64_t left = size; left != 0;) {
-      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPieceBytes));
-      pieces_.emplace_back(n, '\0');
-      in.Read(pieces_.back().data(), n);
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kStateFilePieceBytes));
+      pieces_.emplace_back(n);
+      in.Read(pieces_.back().Data(), n);
       left -= n;
     }
   }
@@ -151,11 +182,11 @@ class Pieces {
   std::size_t Hint() const {
     std::size_t separators = 0;
     for (std::size_t i = 0; i < pieces_.size(); ++i) {
-      separators += CountSeparators(pieces_[i]);
+      const std::string_view a = pieces_[i].View();
+      separators += CountSeparators(a);
       if (i + 1 == pieces_.size()) break;
       // The separators that straddle this piece's end.
-      const Bytes& a = pieces_[i];
-      const Bytes& b = pieces_[i + 1];
+      const std::string_view b = pieces_[i + 1].View();
       const char after = b.size() > 1 ? b[1] : '\0';
       separators += a.size() > 1 && a[a.size() - 2] == '"' && a.back() == ',' && b[0] == '"';
       separators += a.back() == '"' && b[0] == ',' && after == '"';
@@ -163,30 +194,61 @@ class Pieces {
     return MembersHint(separators);
   }
 
+  // Whether the last window holds the end of the file.
   bool Done() const { return next_ == pieces_.size(); }
 
-  // Appends the next pieces to `window`, at least `atLeast` bytes of them when
-  // the file has that many, giving each back.
-  void AppendTo(Bytes& window, std::size_t atLeast) {
+  // The first window: the first piece. REQUIRES: the file is not empty.
+  std::string_view First() {
+    next_ = 1;
+    return pieces_[0].View();
+  }
+
+  // The window after one whose reading stopped at `tail`, its unread end:
+  // the tail and the next piece, or, for a tail longer than the room before
+  // a piece, a copy of the tail and of pieces at least as long as it, so
+  // that a member of many pieces is read again at most once more in all.
+  // Pieces behind the new window are given back. REQUIRES: !Done().
+  std::string_view Next(std::string_view tail) {
+    if (tail.size() <= kStateFilePieceRoom) {
+      const std::size_t piece = next_++;
+      const std::string_view window = pieces_[piece].Behind(tail);
+      Bytes().swap(carry_);
+      GiveBackTo(piece);
+      return window;
+    }
+    if (!carry_.empty() && tail.data() >= carry_.data() &&
+        tail.data() < carry_.data() + carry_.size()) {
+      carry_.erase(0, static_cast<std::size_t>(tail.data() - carry_.data()));
+    } else {
+      carry_.assign(tail.data(), tail.size());
+    }
+    GiveBackTo(next_);
     std::size_t added = 0;
     do {
-      window.append(pieces_[next_]);
-      added += pieces_[next_].size();
-      Bytes().swap(pieces_[next_]);
-      ++next_;
-    } while (added < atLeast && !Done());
+      carry_.append(pieces_[next_].View());
+      added += pieces_[next_].View().size();
+      pieces_[next_++].Release();
+    } while (added < tail.size() && !Done());
+    return carry_;
   }
 
  private:
-  std::vector<Bytes, STLAllocator<Bytes>> pieces_;
-  std::size_t next_ = 0;
+  // Gives back every piece before `end`.
+  void GiveBackTo(std::size_t end) noexcept {
+    for (; released_ < end; ++released_) pieces_[released_].Release();
+  }
+
+  std::vector<Piece, STLAllocator<Piece>> pieces_;
+  std::size_t next_ = 0;      // the first piece not yet in a window
+  std::size_t released_ = 0;  // the first piece not yet given back
+  Bytes carry_;               // a window over several pieces, when one is needed
 };
 
 }  // namespace
 
 RecordMap ParseStateText(std::string_view text, const UTF8String& path) {
   RecordCollector records(path, MembersHint(CountSeparators(text)));
-  JsonObjectReader reader(text);
+  JsonObjectReader reader(text, 0, true, JsonObjectReader::Step::kOpen, records.RecordTextBuffer());
   JsonMember member;
   try {
     while (reader.Next(member)) records.Add(member);
@@ -203,26 +265,20 @@ RecordMap LoadStateFile(const UTF8String& path) {
   Pieces pieces(*in, size);
   in.reset();
   RecordCollector records(path, pieces.Hint());
-  // The reader goes through a window of the text: what is left of the member
-  // the last window cut, and the next pieces.
-  Bytes window;
+  std::string_view window = pieces.First();
   std::uint64_t base = 0;
   JsonObjectReader::Step step = JsonObjectReader::Step::kOpen;
   JsonMember member;
   try {
     for (;;) {
-      JsonObjectReader reader(window, base, pieces.Done(), step);
+      JsonObjectReader reader(window, base, pieces.Done(), step, records.RecordTextBuffer());
       try {
         while (reader.Next(member)) records.Add(member);
         break;
       } catch (const JsonWindowEnd&) {
-        window.erase(0, static_cast<std::size_t>(reader.ResumeOffset() - base));
+        window = pieces.Next(window.substr(static_cast<std::size_t>(reader.ResumeOffset() - base)));
         base = reader.ResumeOffset();
         step = reader.ResumeStep();
-        // A member longer than a piece is read again from its start: the
-        // window at least doubles each time, so that costs a second reading
-        // at most, not one per piece.
-        pieces.AppendTo(window, window.size());
       }
     }
   } catch (const JsonTextError& e) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "host/kelcore.h"
@@ -22,10 +23,15 @@ inline RecordMap ParseStateText(const UTF8String& text, const UTF8String& path) 
 }
 
 // The records of the state file at `path`, as ParseStateText reads them; none
-// when nothing is there or the file is empty. The file is read in pieces,
-// each given back once read, so that the load's memory at its peak is about
-// the file and the records' array, not the file and all the records. Throws
-// what ReadStateFile and ParseStateText throw.
+// when nothing is there or the file is empty. The file is read in pieces of
+// kStateFilePieceBytes, each given back once read, so that the load's memory
+// at its peak is about the file and the records' array, not the file and all
+// the records. Throws what ReadStateFile and ParseStateText throw.
 RecordMap LoadStateFile(const UTF8String& path);
+
+// The pieces LoadStateFile reads, and the room before each for the end of a
+// member the piece before cut: a longer end makes the load copy pieces.
+inline constexpr std::size_t kStateFilePieceBytes = std::size_t{256} << 10;
+inline constexpr std::size_t kStateFilePieceRoom = std::size_t{1} << 10;
 
 }  // namespace kelabexperiment

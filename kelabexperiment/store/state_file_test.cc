@@ -564,12 +564,13 @@ TEST(StateFileTextTest, ARecordsMembersAreTakenAsAWalkInByteOrderOfNameWouldTake
 
 // A file read in pieces gives what its whole text gives, wherever a piece
 // ends: inside a name, an escape, a UTF-8 sequence, a number or a literal, in
-// a member longer than several pieces, or in white space after the object.
+// a member longer than the room before a piece or than several pieces, or in
+// white space after the object.
 TEST_F(StateFileTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
   const std::string rich =
       R"("r\u00e9":"{\"variation\":\"challenger\",\"variationId\":\"\\ud83d\\ude00\u00e9\",)"
       R"(\"campaignId\":\"7\"}","n":[1,{"a":-1.5e3,"t":true,"f":false}],"n":"{}","u":"{}")";
-  const std::size_t piece = std::size_t{64} << 10;
+  const std::size_t piece = kStateFilePieceBytes;
   for (std::size_t at = piece - rich.size() - 16; at < piece + 4; ++at) {
     // A filler member puts the rich ones across the first piece's end.
     const std::string head = R"({"a":"{\"variationId\":\")";
@@ -587,22 +588,41 @@ TEST_F(StateFileTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
       R"({"big":[)" + numbers + R"(1],"big":"{}","c":"{}"})" + std::string(piece + 3, ' ');
   WriteFile(big);
   EXPECT_EQ(Describe(LoadStateFile(StatePath())), "big=2[none]--;c=2[none]--;");
+  // Members a little longer and a little shorter than the room across each
+  // piece's end: the load copies the first, and goes back to reading pieces
+  // where they are for the next.
+  for (std::size_t over : {kStateFilePieceRoom - 8, kStateFilePieceRoom + 8}) {
+    const std::string longRecord = R"("{\"variationId\":\")" + std::string(over, 'v') + R"(\"}")";
+    std::string text = "{";
+    for (int i = 0; text.size() < 3 * piece; ++i) {
+      text += (i == 0 ? "\"" : ",\"") + std::to_string(100000 + i) + "\":" + longRecord;
+    }
+    text += "}";
+    WriteFile(text);
+    const RecordMap records = LoadStateFile(StatePath());
+    EXPECT_EQ(Describe(records), Describe(ParseStateText(T(text), T("f")))) << over;
+    EXPECT_EQ(records.size(), records.capacity()) << over;
+    EXPECT_EQ(kelcore::string::ToStd(*records.rbegin()->second.variationId),
+              std::string(over, 'v'));
+  }
   // A compact file's records are sized at once, without spare room, also
   // where a piece ends inside the '","' between two members.
+  // Enough records to cross a piece's end.
+  constexpr int kCompactRecords = 6000;
   const auto compactText = [](std::size_t shift) {
     std::string text = "{";
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < kCompactRecords; ++i) {
       text += (i == 0 ? "\"" + std::string(shift, 'p') : ",\"") + std::to_string(100000 + i) +
               R"(":"{\"campaignId\":\"1\",\"variation\":\"challenger\"}")";
     }
     return text;
   };
-  const std::size_t memberBytes = compactText(0).size() / 2000;
+  const std::size_t memberBytes = compactText(0).size() / kCompactRecords;
   for (std::size_t shift = 0; shift <= memberBytes; ++shift) {
     WriteFile(compactText(shift) + "}");
     const RecordMap records = LoadStateFile(StatePath());
-    EXPECT_EQ(records.size(), 2000u);
-    EXPECT_EQ(records.capacity(), 2000u) << shift;
+    EXPECT_EQ(records.size(), std::size_t{kCompactRecords});
+    EXPECT_EQ(records.capacity(), std::size_t{kCompactRecords}) << shift;
   }
   const std::string compact = compactText(0);
   // An error in a later piece is told at the same byte.

@@ -13,6 +13,10 @@ VariationKind VariationKindFromText(std::string_view text) {
       {&kDisqualifiedText, VariationKind::Disqualified},
       {&kForcedControlText, VariationKind::ForcedControl},
   };
+  // The written spelling first, as nearly every stored text is.
+  for (const auto& [name, kind] : known) {
+    if (text == kelcore::string::View(*name)) return kind;
+  }
   for (const auto& [name, kind] : known) {
     if (EqualsIgnoreCase(text, kelcore::string::View(*name))) return kind;
   }
