@@ -110,14 +110,9 @@ bool IsLowSurrogate(unsigned u) noexcept { return u >= 0xDC00 && u < 0xE000; }
 struct SimpleEscapes {
   char byKind[256] = {};
   constexpr SimpleEscapes() {
-    byKind['"'] = '"';
-    byKind['\\'] = '\\';
-    byKind['/'] = '/';
-    byKind['b'] = '\b';
-    byKind['f'] = '\f';
-    byKind['n'] = '\n';
-    byKind['r'] = '\r';
-    byKind['t'] = '\t';
+    const char escapes[][2] = {{'"', '"'},  {'\\', '\\'}, {'/', '/'},  {'b', '\b'},
+                               {'f', '\f'}, {'n', '\n'},   {'r', '\r'}, {'t', '\t'}};
+    for (const auto& [kind, byte] : escapes) byKind[static_cast<unsigned char>(kind)] = byte;
   }
 };
 constexpr SimpleEscapes kSimpleEscapes;
