@@ -111,7 +111,7 @@ struct SimpleEscapes {
   char byKind[256] = {};
   constexpr SimpleEscapes() {
     const char escapes[][2] = {{'"', '"'},  {'\\', '\\'}, {'/', '/'},  {'b', '\b'},
-                               {'f', '\f'}, {'n', '\n'},   {'r', '\r'}, {'t', '\t'}};
+                               {'f', '\f'}, {'n', '\n'},  {'r', '\r'}, {'t', '\t'}};
     for (const auto& [kind, byte] : escapes) byKind[static_cast<unsigned char>(kind)] = byte;
   }
 };
