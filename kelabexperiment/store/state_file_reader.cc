@@ -216,8 +216,9 @@ class Pieces {
       GiveBackTo(piece);
       return window;
     }
-    if (!carry_.empty() && tail.data() >= carry_.data() &&
-        tail.data() < carry_.data() + carry_.size()) {
+    // The carry is kept only while it is the window, so a tail is in it
+    // whenever there is one.
+    if (!carry_.empty()) {
       carry_.erase(0, static_cast<std::size_t>(tail.data() - carry_.data()));
     } else {
       carry_.assign(tail.data(), tail.size());
