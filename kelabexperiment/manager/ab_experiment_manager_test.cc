@@ -93,15 +93,27 @@ TEST_F(ManagerTest, AFailedInitializeLeavesNoStoreAndWritesNothing) {
     EXPECT_EQ(Records(), nullptr) << failure.user;
     EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty()) << failure.user;
   }
+  // A host table that refuses the next user's overrides fails the switch
+  // after that user's store was made: it is not kept either.
+  const std::string full = R"({"FullExp":"{\"variation\":\"challenger\"}"})";
+  WriteStateFile("full", full);
+  Initialize("previous");
+  {
+    kelappsupport::feature::ScopedSetFailure failure(0);
+    EXPECT_THROW(Initialize("full"), std::bad_alloc);
+  }
+  EXPECT_EQ(Records(), nullptr);
+  EXPECT_TRUE(kelappsupport::feature::SnapshotOverrides().empty());
   Update(kDefaultTaken, "X");
   EXPECT_TRUE(manager_.UpdateReceived());
   EXPECT_TRUE(manager_.ForcedControl());
   EXPECT_EQ(testsupport::ReadAll(StateFile("broken")), "[1,2]");
+  EXPECT_EQ(testsupport::ReadAll(StateFile("full")), full);
   EXPECT_TRUE(std::filesystem::is_empty(StateFile("folder")));
   EXPECT_EQ(testsupport::ReadAll(docs_ / "blocked" / "Users"), "a file where a folder belongs");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(docs_ / "Users"),
                           std::filesystem::directory_iterator()),
-            3);  // "previous", "broken" and "folder": none for a rejected user
+            4);  // "previous", "broken", "folder" and "full": none for a rejected user
 }
 
 TEST_F(ManagerTest, UpdateFlagsSwitchToForcingAndStayThereUntilInitialize) {

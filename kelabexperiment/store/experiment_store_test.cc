@@ -5,8 +5,10 @@
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/testing/feature_service_testing.h"
 #include "kelcore/serialization/json.h"
+#include "platform/env.h"
 #include "store/state_file.h"
 #include "store/store_test_support.h"
+#include "testsupport/fault_env.h"
 
 namespace kelabexperiment {
 namespace {
@@ -126,6 +128,28 @@ TEST_F(StoreTest, MergeWritesOnlyChangesCountingPresenceAndLetterCase) {
   std::filesystem::remove(FilePath());  // a rewrite would bring it back
   store.Merge(T("empty"), T(""), T(""));
   EXPECT_FALSE(std::filesystem::exists(FilePath()));
+}
+
+// A merge writes the file once, and one whose write fails leaves memory, the
+// features and the file as they were, for a changed record and an added one.
+TEST_F(StoreTest, AMergeWritesOnceAndOneThatCannotWriteChangesNothing) {
+  ExperimentStore store(StatePath());
+  testsupport::FaultEnv faults;
+  platform::ScopedEnv scope(faults);
+  const char ids[] = R"({"variationId":"c1","campaignId":8})";
+  store.Merge(T("exp"), T(R"({"variation":"intended_control"})"), T(ids));
+  store.Merge(T("exp"), T(R"({"variation":"challenger"})"), T(ids));  // edits the file in place
+  EXPECT_EQ(faults.replaces.load(), 2);
+  const std::string stored = FileText();
+  faults.failCreate = true;
+  for (const char* id : {"exp", "new"}) {
+    EXPECT_THROW(store.Merge(T(id), T(kForcedVariation), T(kForcedIds)), FileError) << id;
+    EXPECT_EQ(store.Records().size(), 1u) << id;
+    EXPECT_EQ(store.Records().at(T("exp")).variationId, T("c1")) << id;
+    EXPECT_EQ(FileText(), stored) << id;
+  }
+  EXPECT_EQ(Features("exp"), "1|none|c1|8");
+  EXPECT_EQ(Features("new"), "-|-|-|-");
 }
 
 // A gap-filling merge never replaces a record: not one in memory, not one

@@ -545,6 +545,7 @@ TEST(StateFileTextTest, ARecordsMembersAreTakenAsAWalkInByteOrderOfNameWouldTake
       {R"({"VariationId":"up","variationId":"low"})", "e=2[none][low]-;"},
       {R"({"variationId":"a","variationId":"b","VARIATIONID":"c"})", "e=2[none][b]-;"},
       {R"({"variation":1,"variation":"challenger","\u0063ampaignId":"7"})", "e=1[none]-[7];"},
+      {R"({"\u0076ariationId":"v","\u0063ampaignId":"7"})", "e=2[none][v][7];"},
       {R"({"challengerType":"","x":null,"x":"y","Variation":"forced_CONTROL"})", "e=3[]--;"},
   };
   for (const auto& [record, described] : rows) {
