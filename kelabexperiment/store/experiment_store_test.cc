@@ -131,7 +131,8 @@ TEST_F(StoreTest, MergeWritesOnlyChangesCountingPresenceAndLetterCase) {
 }
 
 // A merge writes the file once, and one whose write fails leaves memory, the
-// features and the file as they were, for a changed record and an added one.
+// features and the file as they were, for a changed record and an added one;
+// a save writes memory's records over the file's, keeping the file's others.
 TEST_F(StoreTest, AMergeWritesOnceAndOneThatCannotWriteChangesNothing) {
   ExperimentStore store(StatePath());
   testsupport::FaultEnv faults;
@@ -150,6 +151,13 @@ TEST_F(StoreTest, AMergeWritesOnceAndOneThatCannotWriteChangesNothing) {
   }
   EXPECT_EQ(Features("exp"), "1|none|c1|8");
   EXPECT_EQ(Features("new"), "-|-|-|-");
+  // A save over a file another writer changed keeps that writer's records.
+  faults.failCreate = false;
+  WriteFile(StateText({{"exp", "{}"}, {"other", "{}"}}));
+  store.Save();
+  EXPECT_EQ(ExperimentStore(StatePath()).Records().size(), 2u);
+  EXPECT_EQ(store.Records().size(), 2u);  // and memory takes them
+  EXPECT_EQ(faults.replaces.load(), 3);
 }
 
 // A gap-filling merge never replaces a record: not one in memory, not one

@@ -198,6 +198,18 @@ TEST_F(StateFileTest, AnEditWritesOnlyAChangeAndKeepsThePreviousFile) {
   faults_.failReplace = true;
   EXPECT_THROW(edit(UnreadableStateFile::kFail, true), FileError);
   EXPECT_EQ(FileText(), "{}");
+  faults_.failReplace = false;
+
+  // An empty file is backed up like any other; where there is none, nothing is.
+  for (const bool present : {true, false}) {
+    std::filesystem::remove(FilePath());
+    if (present) WriteFile("");
+    named = 0;
+    EXPECT_TRUE(edit(UnreadableStateFile::kFail, true).written) << present;
+    EXPECT_EQ(named, present ? 1 : 0) << present;
+    EXPECT_EQ(std::filesystem::exists(backup), present) << present;
+    std::filesystem::remove(backup);
+  }
 }
 
 TEST(StateFileErrorTest, SaysWhichMemberWhereAndWhy) {
