@@ -135,6 +135,11 @@ TEST_F(PosixEnvTest, TheLockNeedsOnlyReadAccessAndKnowsWhenItsFileIsGone) {
   struct stat st;
   ASSERT_EQ(::stat(lock.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);
+  // One readable by all already keeps the mode it was given.
+  ASSERT_EQ(::chmod(lock.c_str(), 0664), 0);
+  env_.TryLock(lock).reset();
+  ASSERT_EQ(::stat(lock.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0664u);
   EXPECT_TRUE(LockableReadOnly(env_, lock));
 
   auto held = env_.TryLock(lock);
