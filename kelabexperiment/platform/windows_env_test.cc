@@ -17,6 +17,7 @@
 namespace kelabexperiment::platform {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::AnyOf;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
@@ -199,6 +200,22 @@ TEST_F(WindowsEnvTest, TheLockFileStaysWhileLockedAndExcludesEveryOtherHolder) {
               HasSubstr("not a regular file"));
 }
 
+// Without delete sharing the lock file itself stays, but its folder may still
+// be moved away on some file systems (Wine's among them), and another file
+// then takes the name.
+TEST_F(WindowsEnvTest, ALockNoLongerNamedByItsPathSaysSo) {
+  const auto folder = temp_ / "folder";
+  env_.CreateFolder(U8(folder));
+  const auto lock = env_.TryLock(U8(folder / "state.lock"));
+  ASSERT_NE(lock, nullptr);
+  if (!::MoveFileW(folder.wstring().c_str(), (temp_ / "moved").wstring().c_str())) {
+    GTEST_SKIP() << "a folder with an open file cannot move here: error " << ::GetLastError();
+  }
+  env_.CreateFolder(U8(folder));
+  testsupport::WriteAll(folder / "state.lock", "");
+  EXPECT_FALSE(lock->StillNamed());
+}
+
 TEST_F(WindowsEnvTest, StatTellsAMissingFileFromAFailure) {
   const std::string folder = U8(temp_.path());
   testsupport::WriteAll(temp_ / "file", "x");
@@ -215,6 +232,13 @@ TEST_F(WindowsEnvTest, StatTellsAMissingFileFromAFailure) {
                 HasSubstr("cannot stat '" + folder + "\\" + name + "'"))
         << name;
   }
+}
+
+// Only a folder is told apart; any other failure keeps the system's reason.
+TEST_F(WindowsEnvTest, AFileThatCannotBeOpenedIsReportedWithTheSystemsReason) {
+  const std::string missing = U8(temp_ / "missing");
+  EXPECT_THAT(FileErrorOf([&] { env_.OpenForRead(missing); }),
+              AllOf(StartsWith("cannot open '" + missing + "': "), EndsWith(" (error 2)")));
 }
 
 TEST_F(WindowsEnvTest, CreateExclusiveRefusesAnythingAlreadyThere) {
