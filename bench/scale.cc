@@ -29,8 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Fresh processes of the largest file vary by a fifth from run to run on a
-// quiet machine; the median of seven holds the ratio to a few hundredths.
+// Fresh processes of the largest file vary by a fifth from run to run even on
+// a quiet machine: the median is of seven.
 constexpr int kRuns = 7;
 constexpr std::size_t kBase = 10000;
 constexpr std::size_t kLargest = 320000;

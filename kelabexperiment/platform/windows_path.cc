@@ -9,10 +9,10 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
+// Whether a path that begins with two separators is a device path ("\\?\",
+// "\\.\"), which Windows takes as it is.
 bool IsDevicePath(const std::wstring& path) {
-  return path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[3]) &&
-         ((IsSeparator(path[1]) && (path[2] == L'?' || path[2] == L'.')) ||
-          (path[1] == L'?' && path[2] == L'?'));
+  return path.size() >= 4 && (path[2] == L'?' || path[2] == L'.') && IsSeparator(path[3]);
 }
 
 // A name Windows takes as it is: not empty, not "." or "..", and not one it
