@@ -2,11 +2,14 @@
 // load-time objects do.
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "kelabexperiment/errors.h"
+#include "kelabexperiment/kelabexperiment.h"
 #include "kelappsupport/feature/feature_inspection.h"
 #include "kelappsupport/feature/feature_reads.h"
 #include "kelcore/config/initializer_registrar.h"
@@ -58,7 +61,7 @@ TEST(ModuleLoadTest, LoadingRegistersTheInitializerAndUnloadingRemovesIt) {
 
 // A host that loads a second copy of the module (another file name) keeps
 // running: the start-up registry refuses the copy, which then registers
-// nothing and whose exports throw ModuleRefusedError, while the first copy
+// nothing and whose every export throws ModuleRefusedError, while the first copy
 // goes on working, also after the copy is unloaded.
 TEST(ModuleLoadTest, ASecondCopyIsRefusedWithoutEndingTheHost) {
   using kelcore::utility::ImmutableString;
@@ -66,8 +69,21 @@ TEST(ModuleLoadTest, ASecondCopyIsRefusedWithoutEndingTheHost) {
   using Registered = bool (*)();
   const char kRegister[] =
       "_ZN15kelabexperiment28RegisterExperimentIdentifierERKN7kelcore7utility15ImmutableStringE";
+  using Initialize =
+      int (*)(const ImmutableString&, const ImmutableString&, const ImmutableString&, bool);
+  using Identifiers = kelabexperiment::ImmutableStringSet (*)();
+  using ::testing::AllOf;
+  using ::testing::HasSubstr;
   const char kIsComplete[] = "_ZN15kelabexperiment24IsESDKInitializeCompleteEv";
+  const char kRegisterMessaging[] =
+      "_ZN15kelabexperiment27RegisterMessagingIdentifierERKN7kelcore7utility15ImmutableStringE";
+  const char kInitialize[] =
+      "_ZN15kelabexperiment10InitializeERKN7kelcore7utility15ImmutableStringES4_S4_b";
+  const char kIdentifiers[] = "_ZN15kelabexperiment34GetRegisteredExperimentIdentifiersEv";
   testsupport::TempDir temp;
+  // Were the copy's Initialize to run, it would write here.
+  testsupport::ScopedUserDocsDir docsScope(temp.path());
+  testsupport::ScopedFeatureService features;
   testsupport::LoadedModule first(KELAB_MODULE_PATH);
   ASSERT_TRUE(first.Loaded()) << first.Error();
   const std::filesystem::path copyFile = temp / ("copy-" + first.File().filename().u8string());
@@ -81,12 +97,19 @@ TEST(ModuleLoadTest, ASecondCopyIsRefusedWithoutEndingTheHost) {
               1);
     EXPECT_TRUE(ScriptClassRegistered());  // the first copy's, once
     const auto id = ImmutableString::Create(kelcore::string::FromStd("CopyExp"));
-    EXPECT_THAT(testsupport::ErrorOf<kelabexperiment::ModuleRefusedError>(
-                    [&] { copy.Symbol<Register>(kRegister)(id); }),
-                ::testing::HasSubstr("another copy of kelabexperiment is loaded"));
-    EXPECT_THAT(testsupport::ErrorOf<kelabexperiment::ModuleRefusedError>(
-                    [&] { copy.Symbol<Registered>(kIsComplete)(); }),
-                ::testing::HasSubstr("initializer 'kelabexperiment' is registered already"));
+    const std::pair<const char*, std::function<void()>> exports[] = {
+        {"register", [&] { copy.Symbol<Register>(kRegister)(id); }},
+        {"register messaging", [&] { copy.Symbol<Register>(kRegisterMessaging)(id); }},
+        {"is complete", [&] { copy.Symbol<Registered>(kIsComplete)(); }},
+        {"initialize", [&] { copy.Symbol<Initialize>(kInitialize)(id, id, id, false); }},
+        {"identifiers", [&] { copy.Symbol<Identifiers>(kIdentifiers)(); }},
+    };
+    for (const auto& [name, call] : exports) {
+      EXPECT_THAT(testsupport::ErrorOf<kelabexperiment::ModuleRefusedError>(call),
+                  AllOf(HasSubstr("another copy of kelabexperiment is loaded"),
+                        HasSubstr("initializer 'kelabexperiment' is registered already")))
+          << name;
+    }
     EXPECT_FALSE(first.Symbol<Registered>(kIsComplete)());
     ASSERT_TRUE(copy.Unload());
   }
