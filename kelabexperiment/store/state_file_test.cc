@@ -594,13 +594,14 @@ TEST_F(StateFileTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
     EXPECT_EQ(Describe(pieces), Describe(ParseStateText(T(text), T("f")))) << at;
     EXPECT_EQ(pieces.size(), 4u) << at;
   }
-  // A member over several pieces, and white space over one after the object.
+  // Members over several pieces, the second starting inside the copy the
+  // first needed, and white space over one after the object.
   std::string numbers;
   while (numbers.size() < 3 * piece) numbers += "1,";
-  const std::string big =
-      R"({"big":[)" + numbers + R"(1],"big":"{}","c":"{}"})" + std::string(piece + 3, ' ');
+  const std::string big = R"({"big":[)" + numbers + R"(1],"big":"{}","c":"{}","d":[)" + numbers +
+                          R"(1],"d":"{}"})" + std::string(piece + 3, ' ');
   WriteFile(big);
-  EXPECT_EQ(Describe(LoadStateFile(StatePath())), "big=2[none]--;c=2[none]--;");
+  EXPECT_EQ(Describe(LoadStateFile(StatePath())), "big=2[none]--;c=2[none]--;d=2[none]--;");
   // Members a little longer and a little shorter than the room across each
   // piece's end: the load copies the first, and goes back to reading pieces
   // where they are for the next.
