@@ -582,7 +582,7 @@ TEST(StateFileTextTest, ARecordsMembersAreTakenAsAWalkInByteOrderOfNameWouldTake
 TEST_F(StateFileTest, AFileReadInPiecesGivesWhatItsWholeTextGives) {
   const std::string rich =
       R"("r\u00e9":"{\"variation\":\"challenger\",\"variationId\":\"\\ud83d\\ude00\u00e9\",)"
-      R"(\"campaignId\":\"7\"}","n":[1,{"a":-1.5e3,"t":true,"f":false}],"n":"{}","u":"{}")";
+      R"(\"campaignId\":\"7\"}","n":[1,{"a" :-1.5e3,"t":true,"f":false}],"n":"{}","u":"{}")";
   const std::size_t piece = kStateFilePieceBytes;
   for (std::size_t at = piece - rich.size() - 16; at < piece + 4; ++at) {
     // A filler member puts the rich ones across the first piece's end.
